@@ -1,0 +1,33 @@
+# Project-wide compiler settings: warnings, sanitizers and small helpers that the
+# sub-projects share.
+
+set(QUILLON_WARNINGS -Wall -Wextra)
+
+if(QUILLON_SANITIZE)
+  set(_san_flags -fsanitize=${QUILLON_SANITIZE} -fno-omit-frame-pointer)
+  if(QUILLON_SANITIZE MATCHES "undefined")
+    list(APPEND _san_flags -fno-sanitize-recover=undefined)
+  endif()
+  add_compile_options(${_san_flags})
+  add_link_options(${_san_flags})
+  message(STATUS "Quillon: building with -fsanitize=${QUILLON_SANITIZE}")
+endif()
+
+# Adds the project's warning flags to a target (third-party code is not built
+# by the project, so every target the project defines gets them).
+function(quillon_warnings target)
+  target_compile_options(${target} PRIVATE ${QUILLON_WARNINGS})
+endfunction()
+
+# Calls add_subdirectory() for every direct sub-folder of DIR that has a
+# CMakeLists.txt, in name order. Lets modules, plugins and test suites be added
+# without editing a shared list.
+function(quillon_add_subdirs dir)
+  file(GLOB _children LIST_DIRECTORIES true RELATIVE ${dir} ${dir}/*)
+  list(SORT _children)
+  foreach(_child IN LISTS _children)
+    if(IS_DIRECTORY ${dir}/${_child} AND EXISTS ${dir}/${_child}/CMakeLists.txt)
+      add_subdirectory(${dir}/${_child})
+    endif()
+  endforeach()
+endfunction()

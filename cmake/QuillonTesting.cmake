@@ -1,0 +1,23 @@
+# quillon_add_gtest(name SOURCES a.cpp ... [LIBS lib ...])
+# Builds a GoogleTest executable linked with the test support library and
+# registers each of its tests with CTest. Tests run with a throwaway
+# XDG_DATA_HOME and HOME so that nothing ever touches the real data folder, and
+# with the offscreen Qt platform.
+set(QUILLON_TEST_HOME ${CMAKE_BINARY_DIR}/test-home)
+file(MAKE_DIRECTORY ${QUILLON_TEST_HOME})
+set(QUILLON_TEST_ENV
+  "HOME=${QUILLON_TEST_HOME}"
+  "XDG_DATA_HOME=${QUILLON_TEST_HOME}/data"
+  "QT_QPA_PLATFORM=offscreen"
+  "ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1"
+  "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+
+function(quillon_add_gtest name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE quillon_testsupport GTest::gtest GTest::gmock GTest::gtest_main ${T_LIBS})
+  quillon_warnings(${name})
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES ENVIRONMENT "${QUILLON_TEST_ENV}" TIMEOUT 300)
+endfunction()

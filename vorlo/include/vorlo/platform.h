@@ -1,0 +1,40 @@
+// The small POSIX platform layer: where files go, opening documents with the
+// desktop's handler, moving files without replacing, and the single-instance
+// lock. Paths are folder paths ending in '/' unless stated otherwise.
+#pragma once
+
+#include <cstddef>
+
+// $XDG_DATA_HOME (or $HOME/.local/share) with "/<app>/" appended, creating the
+// base folder when missing and the app folder (one level, mode 0700). Writes
+// "./" and returns false when no such folder can be named or created.
+bool PlatformDataFolder(const char *app, char *out, size_t size);
+// The system temporary folder ($TMPDIR, else /tmp) with '/' appended.
+void PlatformTempFolder(char *out, size_t size);
+// The folder of the running executable (/proc/self/exe), ending in '/'.
+void PlatformProgramFolder(char *out, size_t size);
+
+// Starts `xdg-open target` detached (found through PATH) and does not wait.
+// False only when the process could not be started.
+bool PlatformOpen(const char *target);
+
+// Moves a file, never replacing an existing destination. Falls back to copy
+// and delete when the two paths are on different file systems. Returns 0 or
+// the errno value of the failure (EEXIST when the destination exists).
+int PlatformMoveFile(const char *from, const char *to);
+
+bool PlatformFileExists(const char *path);
+bool PlatformFolderExists(const char *path);
+// Creates one folder level; true when it exists afterwards.
+bool PlatformMakeFolder(const char *path, unsigned mode = 0755);
+
+// Writes `size` bytes to `path` through a temporary file in the same folder
+// that is flushed to disk and renamed over the target: the old file is either
+// kept whole or replaced whole. False (old file untouched) on any failure.
+bool PlatformWriteFileAtomic(const char *path, const void *data, size_t size);
+
+// Single-instance lock: an exclusive, non-blocking flock on `path`, held until
+// PlatformReleaseInstanceLock or process exit. Returns a descriptor >= 0, or
+// -1 when another process holds it (or the file cannot be opened).
+int PlatformAcquireInstanceLock(const char *path);
+void PlatformReleaseInstanceLock(int fd);
