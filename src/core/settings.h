@@ -1,0 +1,45 @@
+// Host paths and the main settings (main.conf, section "Quill").
+#pragma once
+
+#include <cstdint>
+
+struct HostPaths {
+    char DataFolder[1024];       // ends in '/'
+    char MainConf[1024];
+    char ShowsConf[1024];
+    char SeenConf[1024];
+    char PluginsIni[1024];
+    char BackupFolder[1024];     // no trailing '/'
+    char ProgramPlugins[1024];   // program folder + "plugins/"
+    char DataPlugins[1024];      // data folder + "plugins/"
+    char InstanceLock[1024];     // data folder + "Varnek_Quillon.lock"
+};
+extern HostPaths g_paths;
+
+struct MainSettings {
+    unsigned char AutoScan;
+    int64_t SecondsBetweenScans;
+    unsigned char minimizeToTray;
+    unsigned char confirmExit;
+    unsigned char NZB_Exec;
+    unsigned char Torrent_Exec;
+    char NZB_Folder[1024];       // ends in '/' after start-up
+    char Torrent_Folder[1024];
+};
+extern MainSettings g_settings;
+
+// Clears the record and sets the defaults (interval 900, confirm exit and both
+// "open" flags on, everything else off, folders empty).
+void SetDefaultSettings();
+// Finds (creating when missing) the data folder and builds every path from it.
+// False when the fallback "./" had to be used.
+bool ComputeHostPaths();
+// Builds every path from a given data folder (tests, headless host).
+void SetHostPaths(const char *dataFolder);
+
+// Without a path: main.conf. With one: backs up main.conf first, then reads
+// the given file. Merges what it finds; false when the file cannot be read.
+bool LoadSettings(const char *path = nullptr);
+// Without a path: backs up main.conf, then writes it. With one: writes there,
+// no backup. False when the file could not be written (old file kept).
+bool SaveSettings(const char *path = nullptr);
