@@ -1,0 +1,23 @@
+// Start-up and exit of the host, as steps a front end (the Qt program or the
+// headless host) calls in order. The window's own steps (creating it, its
+// status bar and tray icon, pumping events) belong to the front end; the
+// plugin steps (loading, the check thread, unloading) to host.h.
+#pragma once
+
+// Start-up steps up to the window: clears the state, vrl_init, defaults, data
+// folder and paths, the single-instance lock ("Error: Quillon is already
+// running!" in a "Fatal Error" box, exit code 0), main settings, download
+// folders, show and seen lists, libcurl ("Error initializing libCURL! (%s)",
+// exit code 1). Returns -1 when start-up goes on, otherwise the exit code the
+// program must end with now. `dataFolder` replaces the per-user data folder
+// when not null (tests, headless runs).
+int StartupBeforeWindow(int argc, char **argv, const char *dataFolder = nullptr);
+
+// Exit step 1: from now on the check thread, IsShuttingDown and SleepSeconds
+// see the shutdown.
+void ExitBeginShutdown();
+// Exit step 3: backs up and writes main.conf.
+void ExitSaveSettings();
+// Exit steps 5 to 8: clears the show list, cleans up libcurl and the network
+// layer, releases the single-instance lock. Returns the exit code (0).
+int ExitRelease();
