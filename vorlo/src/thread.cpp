@@ -48,7 +48,7 @@ void *ThreadMain(void *arg) {
     // touch the record any more (the routine may already have freed it).
     record->handle = pthread_self();
     char shortName[16] = {};
-    strncpy(shortName, record->name, sizeof shortName - 1);
+    memcpy(shortName, record->name, strnlen(record->name, sizeof shortName - 1));
     pthread_setname_np(pthread_self(), shortName);
     record->routine(record);
     return nullptr;
