@@ -153,7 +153,7 @@ StringTokenizer::~StringTokenizer() {
 }
 
 int StringTokenizer::CountTokens() const {
-    const char delim = static_cast<char>(delimiter);
+    const char delim = delimiters[0];
     int count = 0;
     bool inWord = false;
     const char *p = text;
@@ -171,7 +171,7 @@ int StringTokenizer::CountTokens() const {
 }
 
 std::string StringTokenizer::GetTokensString(int first, int last) const {
-    const char delim = static_cast<char>(delimiter);
+    const char delim = delimiters[0];
     std::string out;
     int word = 0;
     const char *p = text;
