@@ -101,15 +101,6 @@ TEST(Mutex, UnlockByAThreadThatDoesNotHoldItChangesNothing) {
     m.Unlock();
 }
 
-TEST(Mutex, MutexHoldReleasesAtScopeEnd) {
-    Mutex m;
-    {
-        MutexHold hold(m);
-        EXPECT_TRUE(m.IsOwner());
-    }
-    EXPECT_EQ(m.Owner(), 0u);
-}
-
 TEST(ThreadId, IsTheKernelIdAndFollowsFork) {
     EXPECT_EQ(CurrentThreadId(), static_cast<uint32_t>(syscall(SYS_gettid)));
     EXPECT_NE(CurrentThreadId(), 0u);

@@ -174,12 +174,3 @@ TEST(Search, FileNamePart) {
     EXPECT_STREQ(FileNamePart(L"x\\y/z.so"), L"y/z.so");
     EXPECT_STREQ(FileNamePart(L"/p/q.so"), L"q.so");
 }
-
-TEST(Search, NextTokenHasStrtokSemantics) {
-    char text[] = ",,a,b;;c,";
-    char *cursor = nullptr;
-    std::string seen;
-    for (char *t = NextToken(text, ",;", &cursor); t; t = NextToken(nullptr, ",;", &cursor))
-        seen += std::string(t) + "|";
-    EXPECT_EQ(seen, "a|b|c|");
-}
