@@ -9,6 +9,8 @@
 #include <cinttypes>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
@@ -251,4 +253,26 @@ TEST_F(MemLeak, DuplicatesAndFormattedTexts) {
     for (void *p : {static_cast<void *>(s), static_cast<void *>(w), static_cast<void *>(f),
                     static_cast<void *>(wf), static_cast<void *>(empty)})
         ZFREE(p);
+}
+
+TEST_F(MemLeak, ThreadsAllocateAndFreeAtTheSameTime) {
+    CaptureStdout();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([] {
+            std::vector<char *> mine;
+            for (int i = 0; i < 2000; ++i) {
+                mine.push_back(ZSTRDUP("block"));
+                if (i % 3 == 0) {
+                    mine.back() = static_cast<char *>(ZREALLOC(mine.back(), 64));
+                    ZFREE(mine.front());
+                    mine.erase(mine.begin());
+                }
+            }
+            for (char *p : mine)
+                ZFREE(p);
+        });
+    for (auto &t : threads)
+        t.join();
+    EXPECT_EQ(GetCapturedStdout(), "");  // no block was lost or damaged
 }
