@@ -194,6 +194,15 @@ TEST_F(ShowListTest, DigitsOnlyTitlesAndKeywordsComeBackExactly) {
     EXPECT_STREQ(GetShow(2)->Keywords, "0");
 }
 
+TEST_F(ShowListTest, FullLengthTitleAndKeywordsSurvive) {
+    std::string title(255, 't'), keywords(255, 'k');
+    AddShow(Make(title.c_str(), keywords.c_str()));
+    RoundTrip();
+    ASSERT_EQ(ShowCount(), 1);
+    EXPECT_EQ(std::string(GetShow(0)->ShowName), title);
+    EXPECT_EQ(std::string(GetShow(0)->Keywords), keywords);
+}
+
 TEST_F(ShowListTest, TimesBeyond32BitsSurviveAndOthersStayClassic) {
     const int64_t times[] = {Utc(2100, 1, 1, 0), -3000000000LL, 2147483647, -2147483648LL, -1,
                              INT64_MAX, INT64_MIN};
