@@ -146,15 +146,4 @@ TEST_F(LifecycleTest, SecondCopyIsRefusedAndTouchesNothing) {
     ExitRelease();
 }
 
-TEST_F(LifecycleTest, CheckStateResets) {
-    checkNow = true;
-    checking = true;
-    abortCheck = true;
-    shuttingDown = true;
-    lastCheckEnd = 5;
-    ResetCheckState();
-    EXPECT_FALSE(checkNow || checking || abortCheck || shuttingDown);
-    EXPECT_EQ(lastCheckEnd, 0);
-}
-
 }  // namespace

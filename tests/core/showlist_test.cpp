@@ -28,15 +28,6 @@ protected:
     }
 };
 
-TEST_F(ShowListTest, ShowRecordLayoutIsFixed) {
-    EXPECT_EQ(sizeof(Show), 536u);
-    EXPECT_EQ(offsetof(Show, Keywords), 256u);
-    EXPECT_EQ(offsetof(Show, Skip), 512u);
-    EXPECT_EQ(offsetof(Show, Pause), 515u);
-    EXPECT_EQ(offsetof(Show, Season), 516u);
-    EXPECT_EQ(offsetof(Show, NextSearch), 528u);
-}
-
 TEST_F(ShowListTest, ListOperations) {
     EXPECT_EQ(GetShow(0), nullptr);
     Show *a = Make("A");
