@@ -284,15 +284,6 @@ TEST_F(CheckCycle, AutoScanIsDueStrictlyAfterTheInterval) {
     EXPECT_TRUE(CheckTurn());
 }
 
-TEST_F(CheckCycle, ScanNowIsIgnoredWhileAPassRuns) {
-    checking = true;
-    RequestScanNow();
-    EXPECT_FALSE(checkNow.load());
-    checking = false;
-    RequestScanNow();
-    EXPECT_TRUE(checkNow.load());
-}
-
 TEST_F(CheckCycle, RealThreadRunsARequestedPassAndEndsOnShutdown) {
     SetHostClockForTesting(nullptr);
     Script a = Load("qln_scriptA.so");
