@@ -1,0 +1,55 @@
+// The program: start-up, the main window, the event loop and the exit.
+#include <clocale>
+
+#include <QApplication>
+
+#include "exitsignals.h"
+#include "hostglue.h"
+#include "lifecycle.h"
+#include "log.h"
+#include "mainwindow.h"
+#include "qtfrontend.h"
+
+int main(int argc, char **argv) {
+    std::setlocale(LC_ALL, "");
+    InstallExitSignals();
+
+    QApplication app(argc, argv);
+    std::setlocale(LC_ALL, "");  // Qt may have touched it; narrow texts use the user's locale
+    QApplication::setApplicationName(QStringLiteral("Quillon"));
+    QApplication::setDesktopFileName(QStringLiteral("quillon"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/quillon/quillon.png")));
+
+    QtFrontEnd frontEnd;
+    SetFrontEnd(&frontEnd);
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
+        // Nobody can click a box nobody sees: answer each as if dismissed.
+        QtFrontEnd::SetAnswerer([](const std::wstring &, const std::wstring &, MessageIcon,
+                                   MessageButtons buttons) { return QtFrontEnd::DefaultAnswer(buttons); });
+    }
+
+    int code = StartupBeforeWindow(argc, argv);
+    if (code >= 0) {
+        SetFrontEnd(nullptr);
+        return code;
+    }
+
+    MainWindow window;
+    frontEnd.SetWindow(&window);
+    QObject::connect(&window, &MainWindow::closed, &app, [] { QCoreApplication::exit(0); });
+    WatchExitSignals([&window] { window.CloseWithoutConfirmation(); });
+
+    window.Open();
+    HostStartAfterWindow();
+    if (!window.IsClosed())
+        QApplication::exec();
+
+    code = HostExit([&frontEnd] {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        frontEnd.Flush();
+    });
+    frontEnd.SetWindow(nullptr);
+    SetFrontEnd(nullptr);
+    return code;
+}
