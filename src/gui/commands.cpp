@@ -8,7 +8,6 @@
 #include "backup.h"
 #include "checkstate.h"
 #include "frontend.h"
-#include "log.h"
 #include "settings.h"
 #include "showlist.h"
 #include "vorlo/memleak.h"
@@ -83,17 +82,6 @@ std::string WithExtension(const std::string &path, const char *extension) {
     if (dot != std::string::npos && strcasecmp(path.c_str() + dot, extension) == 0)
         return path;
     return path + extension;
-}
-
-void ScanNow() {
-    MutexHold hold(CheckLock);
-    if (!checking)
-        checkNow = true;
-}
-
-void StopScan() {
-    Log("%s", "Aborting show check...");
-    abortCheck = true;
 }
 
 bool UnderCheckLock(const wchar_t *notice, const std::function<void()> &body) {

@@ -1,6 +1,7 @@
 // The main window's menu commands as plain functions, free of Qt: the command
-// ids, Scan Now and Stop Scan, the CheckLock gate of the editing commands, the
-// four imports and exports, the about text and the web site.
+// ids, the CheckLock gate of the editing commands, the four imports and
+// exports, the about text and the web site. (Scan Now and Stop Scan are the
+// check cycle's RequestScanNow and RequestStopScan.)
 #pragma once
 
 #include <functional>
@@ -34,11 +35,6 @@ extern const wchar_t kNoticeImportExport[];
 // `path` with `extension` (".qlnshow") appended, unless the text from the
 // path's last '.' already equals it without regard to case.
 std::string WithExtension(const std::string &path, const char *extension);
-
-// Asks the check thread for a pass unless one runs.
-void ScanNow();
-// Logs "Aborting show check..." and asks the running pass to stop.
-void StopScan();
 
 // Takes CheckLock; when a pass runs, shows `notice` ("Notice") and returns
 // false; otherwise runs `body` still holding the lock and returns true.

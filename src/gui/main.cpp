@@ -4,7 +4,7 @@
 #include <QApplication>
 
 #include "exitsignals.h"
-#include "hostglue.h"
+#include "host.h"
 #include "lifecycle.h"
 #include "log.h"
 #include "mainwindow.h"
@@ -19,7 +19,7 @@ int main(int argc, char **argv) {
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setDesktopFileName(QStringLiteral("quillon"));
     QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/quillon/quillon.png")));
+    QApplication::setWindowIcon(MainWindow::ProgramIcon());
 
     QtFrontEnd frontEnd;
     SetFrontEnd(&frontEnd);
@@ -41,14 +41,18 @@ int main(int argc, char **argv) {
     WatchExitSignals([&window] { window.CloseWithoutConfirmation(); });
 
     window.Open();
-    HostStartAfterWindow();
+    HostAfterWindow();
     if (!window.IsClosed())
         QApplication::exec();
 
-    code = HostExit([&frontEnd] {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        frontEnd.Flush();
-    });
+    // The check thread may still be handing updates to the window thread;
+    // they are applied while the exit waits for it.
+    code = HostExit(
+        [](void *context) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            static_cast<QtFrontEnd *>(context)->Flush();
+        },
+        &frontEnd);
     frontEnd.SetWindow(nullptr);
     SetFrontEnd(nullptr);
     return code;

@@ -12,11 +12,15 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include "checkcycle.h"
 #include "commands.h"
 #include "dialoghooks.h"
 #include "dialogunits.h"
 #include "log.h"
 #include "settings.h"
+
+// The resources live in a static library: registered by hand.
+static void InitProgramResources() { Q_INIT_RESOURCE(quillon); }
 
 namespace {
 
@@ -24,9 +28,12 @@ const char kCaption[] = "Quillon " QUILLON_VERSION_TEXT;
 const int kBalloonMaxChars = 255;
 const int kBalloonMilliseconds = 10000;
 
-QIcon ProgramIcon() { return QIcon(QStringLiteral(":/quillon/quillon.png")); }
-
 }  // namespace
+
+QIcon MainWindow::ProgramIcon() {
+    InitProgramResources();
+    return QIcon(QStringLiteral(":/quillon/quillon.png"));
+}
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("101"));
@@ -216,12 +223,12 @@ void MainWindow::OnCommand(int id) {
     case IDM_EXIT: close(); break;
     case IDM_SETTINGS: UnderCheckLock(kNoticeSettings, [this] { RunSettingsDialog(this); }); break;
     case IDM_EDIT_SHOWS: UnderCheckLock(kNoticeShowEditor, [this] { RunShowEditor(this); }); break;
-    case IDM_SCAN_NOW: ScanNow(); break;
+    case IDM_SCAN_NOW: RequestScanNow(); break;
     case IDM_ABOUT:
         GetFrontEnd().ShowMessage(AboutTitle(), AboutText(), MessageIcon::Information,
                                   MessageButtons::Ok);
         break;
-    case IDM_STOP_SCAN: StopScan(); break;
+    case IDM_STOP_SCAN: RequestStopScan(); break;
     case IDM_WEBSITE: OpenWebsite(); break;
     case IDM_EDIT_SEEN: UnderCheckLock(kNoticeSeenList, [this] { RunSeenListEditor(this); }); break;
     case IDM_EXPORT_SETTINGS: ExportSettings(this); break;

@@ -21,6 +21,9 @@ class MainWindow : public QMainWindow {
 public:
     static const int kMaxOldEntries = 250;
 
+    // The program's icon, shared by the window and the tray.
+    static QIcon ProgramIcon();
+
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 

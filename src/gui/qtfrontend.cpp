@@ -5,7 +5,6 @@
 #include <QMetaObject>
 #include <QThread>
 
-#include <cstdio>
 #include <utility>
 
 #include "mainwindow.h"
@@ -123,10 +122,6 @@ void QtFrontEnd::SetStopScanEnabled(bool enabled) {
 
 MessageAnswer QtFrontEnd::ShowMessage(const std::wstring &title, const std::wstring &text,
                                       MessageIcon icon, MessageButtons buttons) {
-    if (title == L"Fatal Error") {
-        std::fprintf(stderr, "Fatal Error: %s\n", QString::fromStdWString(text).toLocal8Bit().constData());
-        std::fflush(stderr);
-    }
     if (!OnWindowThread()) {
         // Boxes belong to the window thread. Asking it from elsewhere would
         // block this thread on the window thread, which may be waiting for a
