@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QFileDialog>
+#include <QListWidget>
 
 #include <deque>
 #include <memory>
