@@ -9,6 +9,9 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <regex>
 #include <thread>
 
@@ -253,4 +256,20 @@ TEST_F(WindowTest, ASignalClosesWithoutTheQuestion) {
     window->CloseWithoutConfirmation();
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(closed.count(), 1);
+}
+
+TEST_F(WindowTest, WebsiteOpensTheHomePageWithTheDesktopHandler) {
+    // A recording stand-in for xdg-open, first on PATH.
+    box.Write("bin/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > \"" + box.File("opened.tmp") +
+                                  "\" && mv \"" + box.File("opened.tmp") + "\" \"" +
+                                  box.File("opened.txt") + "\"\n");
+    ASSERT_EQ(chmod(box.File("bin/xdg-open").c_str(), 0755), 0);
+    const std::string oldPath = qEnvironmentVariable("PATH").toStdString();
+    setenv("PATH", (box.File("bin") + ":" + oldPath).c_str(), 1);
+    Choose(IDM_WEBSITE);
+    setenv("PATH", oldPath.c_str(), 1);
+    for (int i = 0; i < 30000 && !box.Exists("opened.txt"); ++i)  // hang guard only
+        usleep(10000);
+    EXPECT_EQ(box.Read("opened.txt"), std::string(kWebsiteUrl));
+    EXPECT_TRUE(boxes.empty());
 }
