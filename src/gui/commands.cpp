@@ -1,0 +1,158 @@
+#include "commands.h"
+
+#include <strings.h>
+
+#include <cwchar>
+#include <vector>
+
+#include "backup.h"
+#include "checkstate.h"
+#include "frontend.h"
+#include "settings.h"
+#include "showlist.h"
+#include "vorlo/memleak.h"
+#include "vorlo/platform.h"
+#include "vorlo/text.h"
+#include "vorlocomdlg.h"
+
+#define QUILLON_WIDE_(text) L##text
+#define QUILLON_WIDE(text) QUILLON_WIDE_(text)
+
+const char kWebsiteUrl[] = "https://quillon.varnek.com/";
+
+const wchar_t kNoticeSettings[] =
+    L"Please wait until the current scan is complete before opening the settings...";
+const wchar_t kNoticeShowEditor[] =
+    L"Please wait until the current scan is complete before opening the item editor...";
+const wchar_t kNoticeSeenList[] =
+    L"Please wait until the current scan is complete before editing the seen list...";
+const wchar_t kNoticeImportExport[] =
+    L"Please wait until the current scan is complete before doing this function...";
+
+namespace {
+
+const int kFileBufferSize = 260;
+
+struct FileKind {
+    const wchar_t *description;
+    const wchar_t *pattern;
+    const char *extension;
+};
+const FileKind kShowFiles = {L"Quillon Show Files (*.qlnshow)", L"*.qlnshow", ".qlnshow"};
+const FileKind kSettingsFiles = {L"Quillon Settings Files (*.qlnconfig)", L"*.qlnconfig",
+                                 ".qlnconfig"};
+
+// Shows the open or save dialog for one kind of file; the chosen path in the
+// locale's narrow encoding, or false when the user cancelled.
+bool ChooseFile(void *owner, bool save, const FileKind &kind, std::string &path) {
+    std::wstring filter = kind.description;
+    filter.push_back(L'\0');
+    filter += kind.pattern;
+    filter.push_back(L'\0');
+    filter.push_back(L'\0');
+
+    std::vector<wchar_t> file(kFileBufferSize, L'\0');
+    FileDialogParams params{};
+    params.owner = owner;
+    params.file.w = file.data();
+    params.fileSize = kFileBufferSize;
+    params.title.w = L"Select a file...";
+    params.initialFolder.w = nullptr;
+    params.filter.w = filter.c_str();
+    params.filterIndex = 0;
+    if (!(save ? ShowSaveFileW(&params) : ShowOpenFileW(&params)))
+        return false;
+
+    char *narrow = ToNarrow(file.data());
+    if (!narrow)
+        return false;
+    path = narrow;
+    ZFREE(narrow);
+    return !path.empty();
+}
+
+void Notice(const wchar_t *text) {
+    GetFrontEnd().ShowMessage(L"Notice", text, MessageIcon::Information, MessageButtons::Ok);
+}
+
+}  // namespace
+
+std::string WithExtension(const std::string &path, const char *extension) {
+    const size_t dot = path.rfind('.');
+    if (dot != std::string::npos && strcasecmp(path.c_str() + dot, extension) == 0)
+        return path;
+    return path + extension;
+}
+
+bool UnderCheckLock(const wchar_t *notice, const std::function<void()> &body) {
+    MutexHold hold(CheckLock);
+    if (checking) {
+        Notice(notice);
+        return false;
+    }
+    body();
+    return true;
+}
+
+void ImportShows(void *owner) {
+    UnderCheckLock(kNoticeImportExport, [owner] {
+        std::string path;
+        if (!ChooseFile(owner, false, kShowFiles, path))
+            return;
+        MessageAnswer answer = GetFrontEnd().ShowMessage(
+            L"Import Shows",
+            L"Warning: This will erase all of your existing shows, are you sure you want to "
+            L"continue?",
+            MessageIcon::Question, MessageButtons::YesNo);
+        if (answer != MessageAnswer::Yes)
+            return;
+        AutoBackup(g_paths.ShowsConf);
+        ClearShows();
+        LoadShows(path.c_str());
+        SaveShows();
+    });
+}
+
+void ImportSettings(void *owner) {
+    UnderCheckLock(kNoticeImportExport, [owner] {
+        std::string path;
+        if (ChooseFile(owner, false, kSettingsFiles, path))
+            LoadSettings(path.c_str());
+    });
+}
+
+void ExportShows(void *owner) {
+    UnderCheckLock(kNoticeImportExport, [owner] {
+        std::string path;
+        if (!ChooseFile(owner, true, kShowFiles, path))
+            return;
+        if (!SaveShows(WithExtension(path, kShowFiles.extension).c_str()))
+            Notice(L"Error exporting shows!");
+    });
+}
+
+void ExportSettings(void *owner) {
+    UnderCheckLock(kNoticeImportExport, [owner] {
+        std::string path;
+        if (!ChooseFile(owner, true, kSettingsFiles, path))
+            return;
+        // Reported like a failed show export: the user must not believe a
+        // settings file exists that was never written.
+        if (!SaveSettings(WithExtension(path, kSettingsFiles.extension).c_str()))
+            Notice(L"Error exporting settings!");
+    });
+}
+
+void OpenWebsite() { PlatformOpen(kWebsiteUrl); }
+
+std::wstring AboutTitle() { return L"About Quillon " QUILLON_WIDE(QUILLON_VERSION_TEXT); }
+
+std::wstring AboutText() {
+    std::wstring text = L"Quillon " QUILLON_WIDE(QUILLON_VERSION_TEXT) L" by Varnek Software\n";
+    text += L"Build date: " QUILLON_WIDE(__DATE__) L" at " QUILLON_WIDE(__TIME__) L"\n\n";
+    text += L"Quillon is for legal purposes only.\n";
+    text += L"The author of this program cannot be held liable for any misuse by the "
+            L"end-user(s) of this product.\n\n";
+    text += L"Copyright (C) 2009 Varnek Software. All rights reserved.";
+    return text;
+}

@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QFileDialog>
+
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "dialog_driver.h"
+#include "sandbox.h"
+#include "vorlocomdlg.h"
+
+namespace {
+
+const wchar_t kShowFilter[] = L"Quillon Show Files (*.qlnshow)\0*.qlnshow\0All Files\0*\0";
+const char kShowFilterA[] = "Quillon Show Files (*.qlnshow)\0*.qlnshow\0All Files\0*\0";
+
+struct WideRequest {
+    std::vector<wchar_t> buffer;
+    FileDialogParams params{};
+    explicit WideRequest(int size = 260, int capacity = -1)
+        : buffer(capacity < 0 ? size : capacity, L'\0') {
+        params.file.w = buffer.data();
+        params.fileSize = size;
+        params.title.w = L"Select a file...";
+        params.filter.w = kShowFilter;
+    }
+    std::wstring Result() const { return buffer.data(); }
+};
+
+// Closes any dialog that appears, and counts them.
+struct DialogCounter {
+    int shown = 0;
+    QTimer *Arm() {
+        return WhenDialogShows<QFileDialog>([this](QFileDialog *dialog) {
+            ++shown;
+            dialog->reject();
+        });
+    }
+};
+
+void Accept(QFileDialog *dialog, const QString &path) {
+    dialog->selectFile(path);
+    static_cast<QDialog *>(dialog)->accept();  // QFileDialog::accept is protected
+}
+
+}  // namespace
+
+TEST(VorloComDlg, BadRequestsFailAtOnceWithoutADialog) {
+    DialogCounter counter;
+    QTimer *poller = counter.Arm();  // would close a dialog if one were wrongly shown
+    EXPECT_FALSE(ShowOpenFileW(nullptr));
+    EXPECT_FALSE(ShowSaveFileW(nullptr));
+    EXPECT_FALSE(ShowOpenFileA(nullptr));
+    EXPECT_FALSE(ShowSaveFileA(nullptr));
+
+    WideRequest zero(0, 4);
+    EXPECT_FALSE(ShowOpenFileW(&zero.params));
+    EXPECT_FALSE(ShowSaveFileW(&zero.params));
+    WideRequest negative(-5, 4);
+    EXPECT_FALSE(ShowSaveFileW(&negative.params));
+    WideRequest noBuffer;
+    noBuffer.params.file.w = nullptr;
+    EXPECT_FALSE(ShowOpenFileW(&noBuffer.params));
+    EXPECT_FALSE(ShowSaveFileA(&noBuffer.params));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(counter.shown, 0);
+    delete poller;
+    VorloComDlgInit();  // a second install of the same table is harmless
+}
+
+TEST(VorloComDlg, CancelReturnsFalse) {
+    DialogCounter counter;
+    WideRequest open;
+    counter.Arm();
+    EXPECT_FALSE(ShowOpenFileW(&open.params));
+    WideRequest save;
+    counter.Arm();
+    EXPECT_FALSE(ShowSaveFileW(&save.params));
+
+    char narrow[64] = "";
+    FileDialogParams params{};
+    params.file.a = narrow;
+    params.fileSize = sizeof narrow;
+    params.filter.a = kShowFilterA;
+    counter.Arm();
+    EXPECT_FALSE(ShowOpenFileA(&params));
+    counter.Arm();
+    EXPECT_FALSE(ShowSaveFileA(&params));
+    EXPECT_EQ(counter.shown, 4);
+}
+
+TEST(VorloComDlg, OpenWantsAnExistingFileAndReturnsItsPath) {
+    Sandbox box;
+    box.Write("shows.qlnshow", "x");
+    WideRequest request;
+    request.params.filterIndex = 1;
+    QFileDialog::FileMode mode = QFileDialog::AnyFile;
+    QFileDialog::AcceptMode accept = QFileDialog::AcceptSave;
+    QString title, filter;
+    WhenDialogShows<QFileDialog>([&](QFileDialog *dialog) {
+        mode = dialog->fileMode();
+        accept = dialog->acceptMode();
+        title = dialog->windowTitle();
+        filter = dialog->selectedNameFilter();
+        Accept(dialog, QString::fromStdString(box.File("shows.qlnshow")));
+    });
+    ASSERT_TRUE(ShowOpenFileW(&request.params));
+    EXPECT_EQ(mode, QFileDialog::ExistingFile);
+    EXPECT_EQ(accept, QFileDialog::AcceptOpen);
+    EXPECT_EQ(title, QStringLiteral("Select a file..."));
+    EXPECT_EQ(filter, QStringLiteral("Quillon Show Files (*.qlnshow)"));
+    EXPECT_EQ(request.Result(), QString::fromStdString(box.File("shows.qlnshow")).toStdWString());
+}
+
+TEST(VorloComDlg, SaveAsksBeforeOverwritingAndAddsNoExtension) {
+    Sandbox box;
+    WideRequest request;
+    request.params.filterIndex = 2;
+    bool confirms = false;
+    QString filter;
+    WhenDialogShows<QFileDialog>([&](QFileDialog *dialog) {
+        confirms = dialog->acceptMode() == QFileDialog::AcceptSave &&
+                   !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+        filter = dialog->selectedNameFilter();
+        Accept(dialog, QString::fromStdString(box.File("backup")));
+    });
+    ASSERT_TRUE(ShowSaveFileW(&request.params));
+    EXPECT_TRUE(confirms);
+    EXPECT_EQ(filter, QStringLiteral("All Files (*)"));
+    EXPECT_EQ(request.Result(), QString::fromStdString(box.File("backup")).toStdWString());
+}
+
+TEST(VorloComDlg, NarrowFormReturnsANarrowPath) {
+    Sandbox box;
+    box.Write("main.qlnconfig", "x");
+    char buffer[300];
+    std::memset(buffer, 'Z', sizeof buffer);
+    std::strcpy(buffer, "main.qlnconfig");
+    const std::string folder = box.Path();
+    FileDialogParams params{};
+    params.file.a = buffer;
+    params.fileSize = sizeof buffer;
+    params.initialFolder.a = folder.c_str();
+    params.filter.a = kShowFilterA;
+    QString preselected;
+    WhenDialogShows<QFileDialog>([&](QFileDialog *dialog) {
+        preselected = dialog->selectedFiles().value(0);
+        static_cast<QDialog *>(dialog)->accept();  // QFileDialog::accept is protected
+    });
+    ASSERT_TRUE(ShowOpenFileA(&params));
+    EXPECT_EQ(preselected.toStdString(), box.File("main.qlnconfig"));
+    EXPECT_EQ(std::string(buffer), box.File("main.qlnconfig"));
+}
+
+TEST(VorloComDlg, APathLongerThanTheBufferIsCutSafelyAndRefused) {
+    Sandbox box;
+    const int size = 8;
+    WideRequest request(size, size + 4);
+    for (int i = size; i < size + 4; ++i)
+        request.buffer[i] = L'#';
+    WhenDialogShows<QFileDialog>(
+        [&](QFileDialog *dialog) { Accept(dialog, QString::fromStdString(box.File("long-name"))); });
+    EXPECT_FALSE(ShowSaveFileW(&request.params));
+    EXPECT_EQ(request.buffer[size - 1], L'\0');
+    EXPECT_EQ(request.Result().size(), static_cast<size_t>(size - 1));
+    for (int i = size; i < size + 4; ++i)
+        EXPECT_EQ(request.buffer[i], L'#');
+
+    char narrow[4];
+    FileDialogParams params{};
+    params.file.a = narrow;
+    params.fileSize = 1;  // room for the terminator only
+    WhenDialogShows<QFileDialog>(
+        [&](QFileDialog *dialog) { Accept(dialog, QString::fromStdString(box.File("x"))); });
+    EXPECT_FALSE(ShowSaveFileA(&params));
+    EXPECT_EQ(narrow[0], '\0');
+}
