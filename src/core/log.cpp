@@ -27,7 +27,7 @@ void FormatStamp(int64_t now, char *out, size_t size) {
     time_t t = static_cast<time_t>(now);
     struct tm local;
     if (!localtime_r(&t, &local)) {
-        std::snprintf(out, size, "??/??/???? ??:??:?? ??");
+        std::snprintf(out, size, "00/00/0000 12:00:00 AM");
         return;
     }
     int hour12 = local.tm_hour % 12;

@@ -29,6 +29,16 @@ int main(int argc, char **argv) {
                                    MessageButtons buttons) { return QtFrontEnd::DefaultAnswer(buttons); });
     }
 
+    // A signal closes the window; before there is one (a start-up box is
+    // open) it ends whatever loop runs, and start-up goes on to its end.
+    MainWindow *openWindow = nullptr;
+    WatchExitSignals([&openWindow] {
+        if (openWindow)
+            openWindow->CloseWithoutConfirmation();
+        else
+            QCoreApplication::exit(0);
+    });
+
     int code = StartupBeforeWindow(argc, argv);
     if (code >= 0) {
         SetFrontEnd(nullptr);
@@ -38,7 +48,7 @@ int main(int argc, char **argv) {
     MainWindow window;
     frontEnd.SetWindow(&window);
     QObject::connect(&window, &MainWindow::closed, &app, [] { QCoreApplication::exit(0); });
-    WatchExitSignals([&window] { window.CloseWithoutConfirmation(); });
+    openWindow = &window;
 
     window.Open();
     HostAfterWindow();

@@ -205,8 +205,11 @@ void MainWindow::ShowBalloon(const QString &text) {
         if (!AddTrayIcon())
             return;
     }
-    tray->showMessage(QStringLiteral("Quillon"), text.left(kBalloonMaxChars),
-                      QSystemTrayIcon::Information, kBalloonMilliseconds);
+    QString shown = text.left(kBalloonMaxChars);
+    if (shown.size() < text.size() && !shown.isEmpty() && shown.back().isHighSurrogate())
+        shown.chop(1);  // never half a character
+    tray->showMessage(QStringLiteral("Quillon"), shown, QSystemTrayIcon::Information,
+                      kBalloonMilliseconds);
 }
 
 void MainWindow::SetStopScanEnabled(bool enabled) {
