@@ -99,9 +99,6 @@ void ConfigWindow::BuildTemplate() {
     plugins->setHeaderLabels({QStringLiteral("Plugin"), QStringLiteral("Status")});
     plugins->header()->setSectionsClickable(false);
     plugins->header()->setStretchLastSection(false);
-    const int half = (plugins->width() - 2 * plugins->frameWidth()) / 2;
-    plugins->setColumnWidth(0, half);
-    plugins->setColumnWidth(1, half);
     plugins->viewport()->installEventFilter(this);
     connect(plugins, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem *row, int) { ConfigurePlugin(row); });
@@ -148,6 +145,11 @@ void ConfigWindow::BuildTemplate() {
     connect(help, &QPushButton::clicked, this, &ConfigWindow::OpenHelp);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(save, &QPushButton::clicked, this, &ConfigWindow::SaveAndClose);
+
+    FitTemplateToTexts(this, du, 225, 228);
+    const int half = (plugins->width() - 2 * plugins->frameWidth()) / 2;
+    plugins->setColumnWidth(0, half);
+    plugins->setColumnWidth(1, half);
 }
 
 void ConfigWindow::FillFromSettings() {

@@ -94,6 +94,8 @@ void EditItems::BuildTemplate() {
     connect(addNew, &QPushButton::clicked, this, &EditItems::AddNew);
     connect(remove, &QPushButton::clicked, this, &EditItems::DeleteSelected);
     connect(save, &QPushButton::clicked, this, &EditItems::SaveChanges);
+
+    FitTemplateToTexts(this, du, 316, 126);
 }
 
 void EditItems::FillList() {

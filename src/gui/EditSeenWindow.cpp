@@ -48,9 +48,6 @@ void EditSeenWindow::BuildTemplate() {
     entries->setHeaderLabels({QStringLiteral("Seen Item"), QStringLiteral("Time")});
     entries->header()->setSectionsClickable(false);
     entries->header()->setStretchLastSection(false);
-    const int client = entries->width() - 2 * entries->frameWidth();
-    entries->setColumnWidth(0, static_cast<int>(client * 0.66));
-    entries->setColumnWidth(1, static_cast<int>(client * 0.33));
     entries->installEventFilter(this);
 
     auto *remove = PlaceControl(new QPushButton(QStringLiteral("Del. Selected"), this), du, 1025,
@@ -60,6 +57,11 @@ void EditSeenWindow::BuildTemplate() {
     close->setDefault(true);
     connect(remove, &QPushButton::clicked, this, &EditSeenWindow::DeleteSelected);
     connect(close, &QPushButton::clicked, this, &EditSeenWindow::SaveAndClose);
+
+    FitTemplateToTexts(this, du, 316, 194);
+    const int client = entries->width() - 2 * entries->frameWidth();
+    entries->setColumnWidth(0, static_cast<int>(client * 0.66));
+    entries->setColumnWidth(1, static_cast<int>(client * 0.33));
 }
 
 QString EditSeenWindow::TimeText(int64_t when) {

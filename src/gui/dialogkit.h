@@ -4,7 +4,13 @@
 // message boxes through the front end (so tests can answer them).
 #pragma once
 
+#include <QAbstractButton>
 #include <QByteArray>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QString>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
@@ -16,14 +22,57 @@
 #include "dialogunits.h"
 #include "frontend.h"
 
+// The dynamic property that keeps a control's template position.
+inline const char *TemplateRectProperty() { return "quillonTemplateRect"; }
+
 // Places `widget` at the template position and names it after its id (ids
 // below 0 mark controls without one).
 template <typename W>
 W *PlaceControl(W *widget, const DialogUnits &du, int id, int x, int y, int width, int height) {
     if (id >= 0)
         widget->setObjectName(QString::number(id));
+    widget->setProperty(TemplateRectProperty(), QRect(x, y, width, height));
     widget->setGeometry(du.Rect(x, y, width, height));
     return widget;
+}
+
+// The desktop's font is usually wider for its average character than the
+// template's font was, which would cut the end off some labels. The dialog is
+// widened as a whole, every control keeping its place in the template, by the
+// smallest factor at which every check box, radio button, label and push
+// button shows its whole text.
+inline void FitTemplateToTexts(QWidget *dialog, const DialogUnits &du, int width, int height) {
+    double factor = 1.0;
+    const QList<QWidget *> controls = dialog->findChildren<QWidget *>();
+    for (QWidget *control : controls) {
+        const QRect units = control->property(TemplateRectProperty()).toRect();
+        if (units.isNull() || du.X(units.width()) <= 0)
+            continue;
+        int needed = 0;
+        if (qobject_cast<QCheckBox *>(control) || qobject_cast<QRadioButton *>(control) ||
+            qobject_cast<QLabel *>(control)) {
+            needed = control->sizeHint().width();
+        } else if (auto *button = qobject_cast<QPushButton *>(control)) {
+            QString text = button->text();
+            text.replace(QStringLiteral("&&"), QStringLiteral("&"));
+            needed = button->fontMetrics().horizontalAdvance(text) + du.X(4);
+        }
+        factor = qMax(factor, static_cast<double>(needed) / du.X(units.width()));
+    }
+    factor = qMin(factor, 2.0);
+    if (factor <= 1.0)
+        return;
+    const double unit = du.X(400) / 400.0 * factor;
+    auto x = [unit](int units) { return static_cast<int>(units * unit + 0.5); };
+    for (QWidget *control : controls) {
+        const QRect units = control->property(TemplateRectProperty()).toRect();
+        if (units.isNull())
+            continue;
+        const int left = x(units.x());
+        const int h = qobject_cast<QComboBox *>(control) ? control->height() : du.Y(units.height());
+        control->setGeometry(left, du.Y(units.y()), x(units.x() + units.width()) - left, h);
+    }
+    dialog->setFixedSize(x(width), du.Y(height));
 }
 
 // Narrow program text (the locale's encoding) for display; at most `size`
