@@ -1,7 +1,20 @@
 #include "dialoghooks.h"
 
-// The dialogs themselves are not part of the program yet; their menu commands
-// already keep to the CheckLock rule.
-void RunSettingsDialog(QWidget *) {}
-void RunShowEditor(QWidget *) {}
-void RunSeenListEditor(QWidget *) {}
+#include "ConfigWindow.h"
+#include "EditItems.h"
+#include "EditSeenWindow.h"
+
+void RunSettingsDialog(QWidget *owner) {
+    ConfigWindow dialog(owner);
+    dialog.exec();
+}
+
+void RunShowEditor(QWidget *owner) {
+    EditItems dialog(owner);
+    dialog.exec();
+}
+
+void RunSeenListEditor(QWidget *owner) {
+    EditSeenWindow dialog(owner);
+    dialog.exec();
+}

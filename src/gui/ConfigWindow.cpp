@@ -1,0 +1,291 @@
+#include "ConfigWindow.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QEvent>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QTreeWidget>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "commands.h"
+#include "dialogkit.h"
+#include "loader.h"
+#include "settings.h"
+#include "vorlo/ini.h"
+#include "vorlo/platform.h"
+
+namespace {
+
+const int kStatusSize = 256;
+const int kSlotRole = Qt::UserRole;
+const int kMinimumInterval = 10;
+
+ConfigWindow::FolderPicker &PickerSlot() {
+    static ConfigWindow::FolderPicker picker;
+    return picker;
+}
+
+// The system's folder browser, owned by no window, folders only.
+QString BrowseForFolder(const QString &title) {
+    return QFileDialog::getExistingDirectory(nullptr, title, QString(),
+                                             QFileDialog::ShowDirsOnly);
+}
+
+QPushButton *MakeButton(QWidget *parent, const QString &text) {
+    auto *button = new QPushButton(text, parent);
+    button->setAutoDefault(false);
+    return button;
+}
+
+PluginSlot *SlotOf(const QTreeWidgetItem *row) {
+    if (!row)
+        return nullptr;
+    bool ok = false;
+    const int index = row->data(0, kSlotRole).toInt(&ok);
+    if (!ok || index < 0 || index >= kPluginSlots)
+        return nullptr;
+    return &g_pluginSlots[index];
+}
+
+}  // namespace
+
+void ConfigWindow::SetFolderPicker(FolderPicker picker) { PickerSlot() = std::move(picker); }
+
+ConfigWindow::ConfigWindow(QWidget *owner) : QDialog(owner) {
+    setObjectName(QStringLiteral("105"));
+    setWindowTitle(QStringLiteral("Quillon Settings"));
+    // Tool window with caption and system menu; fixed size.
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    BuildTemplate();
+    FillFromSettings();
+    FillPluginList();
+}
+
+void ConfigWindow::BuildTemplate() {
+    const DialogUnits du(font());
+    setFixedSize(du.Size(225, 228));
+
+    PlaceControl(new QGroupBox(QStringLiteral("Quillon Options"), this), du, -1, 7, 7, 214, 41);
+    autoScan = PlaceControl(
+        new QCheckBox(QStringLiteral("Automatically scan for new reports every"), this), du, 1006,
+        10, 16, 144, 10);
+    interval = PlaceControl(new QLineEdit(this), du, 1007, 155, 15, 28, 12);
+    interval->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), interval));
+    PlaceControl(new QLabel(QStringLiteral("seconds."), this), du, -1, 186, 16, 30, 8);
+    minimizeToTray = PlaceControl(new QCheckBox(QStringLiteral("Minimize to system tray"), this),
+                                  du, 1012, 10, 26, 86, 10);
+    confirmExit = PlaceControl(new QCheckBox(QStringLiteral("Confirm Exit"), this), du, 1009, 10,
+                               36, 57, 10);
+
+    PlaceControl(new QGroupBox(QStringLiteral("Search Plugins"), this), du, -1, 7, 48, 214, 90);
+    plugins = PlaceControl(new QTreeWidget(this), du, 1018, 11, 57, 206, 61);
+    plugins->setRootIsDecorated(false);
+    plugins->setItemsExpandable(false);
+    plugins->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    plugins->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    plugins->setHeaderLabels({QStringLiteral("Plugin"), QStringLiteral("Status")});
+    plugins->header()->setSectionsClickable(false);
+    plugins->header()->setStretchLastSection(false);
+    plugins->viewport()->installEventFilter(this);
+    connect(plugins, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem *row, int) { ConfigurePlugin(row); });
+
+    toggleButton = PlaceControl(MakeButton(this, QStringLiteral("Disable")), du, 1013, 62, 120, 50, 14);
+    configureButton =
+        PlaceControl(MakeButton(this, QStringLiteral("Configure")), du, 1014, 113, 120, 50, 14);
+    connect(toggleButton, &QPushButton::clicked, this, &ConfigWindow::ToggleSelectedPlugin);
+    connect(configureButton, &QPushButton::clicked, this, &ConfigWindow::ConfigureSelectedPlugin);
+
+    const QString execute = QStringLiteral("Execute (same as double clicking in Windows)");
+    PlaceControl(new QGroupBox(QStringLiteral("NZB File Handling"), this), du, -1, 7, 138, 214, 34);
+    nzbDownload = PlaceControl(new QRadioButton(QStringLiteral("Download NZBs to:"), this), du,
+                               1005, 11, 148, 74, 10);
+    nzbFolder = PlaceControl(new QLineEdit(this), du, 1003, 85, 147, 115, 12);
+    nzbFolder->setReadOnly(true);
+    QPushButton *nzbBrowse = PlaceControl(MakeButton(this, QStringLiteral("...")), du, 1010, 201,
+                                          147, 18, 14);
+    nzbExec = PlaceControl(new QRadioButton(execute, this), du, 1008, 11, 160, 174, 10);
+    auto *nzbGroup = new QButtonGroup(this);
+    nzbGroup->addButton(nzbDownload);
+    nzbGroup->addButton(nzbExec);
+
+    PlaceControl(new QGroupBox(QStringLiteral("BitTorrent File Handling"), this), du, -1, 7, 172,
+                 214, 34);
+    torrentDownload = PlaceControl(new QRadioButton(QStringLiteral("Download torrents to:"), this),
+                                   du, 1016, 11, 183, 84, 10);
+    torrentFolder = PlaceControl(new QLineEdit(this), du, 1004, 95, 182, 105, 12);
+    torrentFolder->setReadOnly(true);
+    QPushButton *torrentBrowse = PlaceControl(MakeButton(this, QStringLiteral("...")), du, 1015,
+                                              201, 182, 18, 14);
+    torrentExec = PlaceControl(new QRadioButton(execute, this), du, 1017, 11, 195, 174, 10);
+    auto *torrentGroup = new QButtonGroup(this);
+    torrentGroup->addButton(torrentDownload);
+    torrentGroup->addButton(torrentExec);
+    connect(nzbBrowse, &QPushButton::clicked, this, [this] { ChooseFolder(false); });
+    connect(torrentBrowse, &QPushButton::clicked, this, [this] { ChooseFolder(true); });
+
+    QPushButton *help = PlaceControl(MakeButton(this, QStringLiteral("Help")), du, 1011, 9, 209, 50, 14);
+    QPushButton *close = PlaceControl(MakeButton(this, QStringLiteral("Close")), du, 2, 117, 209, 50, 14);
+    QPushButton *save = PlaceControl(new QPushButton(QStringLiteral("Save && Close"), this), du, 1,
+                                     167, 209, 54, 14);
+    save->setDefault(true);
+    connect(help, &QPushButton::clicked, this, &ConfigWindow::OpenHelp);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(save, &QPushButton::clicked, this, &ConfigWindow::SaveAndClose);
+
+    FitTemplateToTexts(this, du, 225, 228);
+    const int half = (plugins->width() - 2 * plugins->frameWidth()) / 2;
+    plugins->setColumnWidth(0, half);
+    plugins->setColumnWidth(1, half);
+}
+
+void ConfigWindow::FillFromSettings() {
+    nzbFolder->setText(FromNarrow(g_settings.NZB_Folder, sizeof g_settings.NZB_Folder));
+    torrentFolder->setText(FromNarrow(g_settings.Torrent_Folder, sizeof g_settings.Torrent_Folder));
+    interval->setText(QString::number(static_cast<qlonglong>(g_settings.SecondsBetweenScans)));
+
+    autoScan->setChecked(g_settings.AutoScan != 0);
+    confirmExit->setChecked(g_settings.confirmExit != 0);
+    minimizeToTray->setChecked(g_settings.minimizeToTray != 0);
+    (g_settings.NZB_Exec ? nzbExec : nzbDownload)->setChecked(true);
+    (g_settings.Torrent_Exec ? torrentExec : torrentDownload)->setChecked(true);
+}
+
+void ConfigWindow::FillPluginList() {
+    toggleButton->setEnabled(false);
+    configureButton->setEnabled(false);
+    for (int index = 0; index < kPluginSlots; ++index) {
+        const QLN_PLUGIN *plugin = g_pluginSlots[index].plugin;
+        if (!plugin)
+            continue;
+        auto *row = new TextSortedItem();
+        row->setText(0, FromNarrow(plugin->name));
+        row->setData(0, kSlotRole, index);
+        plugins->addTopLevelItem(row);
+        RefreshRow(row);
+    }
+    // The list shows its rows in name order, whatever the slot order.
+    plugins->sortItems(0, Qt::AscendingOrder);
+}
+
+void ConfigWindow::RefreshRow(QTreeWidgetItem *row) {
+    PluginSlot *slot = SlotOf(row);
+    if (!slot)
+        return;
+    toggleButton->setText(slot->enabled ? QStringLiteral("Enabled") : QStringLiteral("Disabled"));
+
+    QLN_PLUGIN *plugin = slot->plugin;
+    if (plugin && slot->enabled) {
+        char status[kStatusSize];
+        std::memset(status, 0, sizeof status);
+        std::strcpy(status, "Enabled");
+        if (plugin->GetStatus)
+            plugin->GetStatus(status, kStatusSize);
+        status[kStatusSize - 1] = '\0';  // whatever the plugin left there
+        row->setText(1, FromNarrow(status));
+    } else {
+        row->setText(1, QStringLiteral("Disabled"));
+    }
+
+    if (plugin && plugin->id) {
+        char flag[16];
+        std::snprintf(flag, sizeof flag, "%d", slot->enabled ? 1 : 0);
+        IniWriteString(g_paths.PluginsIni, kPluginsSection, plugin->id, flag);
+    }
+}
+
+bool ConfigWindow::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == plugins->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::LeftButton)
+            OnListClick(mouse->position().toPoint());
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void ConfigWindow::OnListClick(const QPoint &position) {
+    QTreeWidgetItem *row = plugins->itemAt(position);
+    toggleButton->setEnabled(row != nullptr);
+    configureButton->setEnabled(row != nullptr);
+    if (row)
+        RefreshRow(row);
+}
+
+void ConfigWindow::ToggleSelectedPlugin() {
+    QTreeWidgetItem *row = FirstSelectedRow(plugins);
+    PluginSlot *slot = SlotOf(row);
+    if (!slot)
+        return;
+    slot->enabled = slot->enabled ? 0 : 1;
+    RefreshRow(row);
+}
+
+void ConfigWindow::ConfigureSelectedPlugin() { ConfigurePlugin(FirstSelectedRow(plugins)); }
+
+void ConfigWindow::ConfigurePlugin(QTreeWidgetItem *row) {
+    PluginSlot *slot = SlotOf(row);
+    if (!slot || !slot->plugin)
+        return;
+    if (slot->plugin->Configure) {
+        slot->plugin->Configure(static_cast<QWidget *>(this));
+        RefreshRow(row);
+    } else {
+        AskUser(L"Information", L"This plugin has no configuration.", MessageIcon::Information,
+                MessageButtons::Ok);
+    }
+}
+
+void ConfigWindow::ChooseFolder(bool torrent) {
+    const QString title = torrent ? QStringLiteral("Select a folder to download torrents to...")
+                                  : QStringLiteral("Select a folder to download NZBs to...");
+    const FolderPicker &picker = PickerSlot();
+    QString folder = picker ? picker(title) : BrowseForFolder(title);
+    if (folder.isEmpty())
+        return;
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    // A path the settings record cannot hold whole counts as no choice.
+    if (folder.toLocal8Bit().size() >= static_cast<qsizetype>(sizeof g_settings.NZB_Folder))
+        return;
+    (torrent ? torrentFolder : nzbFolder)->setText(folder);
+}
+
+void ConfigWindow::OpenHelp() {
+    std::string url = kWebsiteUrl;
+    if (url.empty() || url.back() != '/')
+        url += '/';
+    url += "index.php?load=Settings";
+    PlatformOpen(url.c_str());
+}
+
+void ConfigWindow::SaveAndClose() {
+    g_settings.AutoScan = autoScan->isChecked() ? 1 : 0;
+    g_settings.minimizeToTray = minimizeToTray->isChecked() ? 1 : 0;
+    g_settings.confirmExit = confirmExit->isChecked() ? 1 : 0;
+    g_settings.NZB_Exec = nzbExec->isChecked() ? 1 : 0;
+    g_settings.Torrent_Exec = torrentExec->isChecked() ? 1 : 0;
+    if (!nzbFolder->text().isEmpty())
+        CopyToField(g_settings.NZB_Folder, ToNarrowText(nzbFolder->text()));
+    if (!torrentFolder->text().isEmpty())
+        CopyToField(g_settings.Torrent_Folder, ToNarrowText(torrentFolder->text()));
+    if (!interval->text().isEmpty()) {
+        bool ok = false;
+        const qlonglong seconds = interval->text().toLongLong(&ok);
+        if (ok && seconds >= kMinimumInterval)
+            g_settings.SecondsBetweenScans = seconds;
+    }
+    accept();
+}

@@ -1,0 +1,199 @@
+#include "EditItems.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QSignalBlocker>
+
+#include <string>
+
+#include "dialogkit.h"
+#include "showlist.h"
+#include "vorlo/text.h"
+
+namespace {
+
+const size_t kMaxFieldBytes = 255;     // a Show text field without its terminator
+const int kMaxKeywordChars = 1024;     // what is read of the keywords edit
+
+QLabel *RightLabel(QWidget *parent, const QString &text) {
+    auto *label = new QLabel(text, parent);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return label;
+}
+
+QLineEdit *DigitsEdit(QWidget *parent) {
+    auto *edit = new QLineEdit(parent);
+    edit->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+    return edit;
+}
+
+// The number in a digits-only edit when it is greater than 0, else 0.
+int PositiveNumber(const QLineEdit *edit) {
+    bool ok = false;
+    const int value = edit->text().toInt(&ok);
+    return ok && value > 0 ? value : 0;
+}
+
+}  // namespace
+
+EditItems::EditItems(QWidget *owner) : QDialog(owner) {
+    setObjectName(QStringLiteral("104"));
+    setWindowTitle(QStringLiteral("Edit Shows"));
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    BuildTemplate();
+    FillList();
+    ShowSelected();
+}
+
+void EditItems::BuildTemplate() {
+    const DialogUnits du(font());
+    setFixedSize(du.Size(316, 126));
+
+    shows = PlaceControl(new QComboBox(this), du, 1012, 61, 7, 143, 119);
+    shows->setEditable(false);
+    // The template's height is the dropped-down list's; the closed box keeps its own.
+    shows->resize(shows->width(), shows->sizeHint().height());
+    shows->setMaxVisibleItems(qMax(1, du.Y(119 - 14) / qMax(1, shows->sizeHint().height())));
+    connect(shows, &QComboBox::currentIndexChanged, this, [this](int) { ShowSelected(); });
+
+    auto *addNew = PlaceControl(new QPushButton(QStringLiteral("Add New"), this), du, 1013, 207, 7, 40, 14);
+    auto *remove = PlaceControl(new QPushButton(QStringLiteral("Del. Sel."), this), du, 1018, 247, 7, 40, 14);
+    PlaceControl(new QGroupBox(QStringLiteral("Show Settings"), this), du, -1, 7, 20, 302, 89);
+    PlaceControl(RightLabel(this, QStringLiteral("Show Name:")), du, -1, 10, 32, 63, 8);
+    name = PlaceControl(new QLineEdit(this), du, 1014, 75, 30, 227, 12);
+    PlaceControl(RightLabel(this, QStringLiteral("Extra Keywords:")), du, -1, 9, 46, 63, 8);
+    keywords = PlaceControl(new QLineEdit(this), du, 1008, 75, 44, 227, 12);
+    PlaceControl(new QGroupBox(QStringLiteral("TV Show Settings"), this), du, 1017, 14, 57, 288, 49);
+    PlaceControl(RightLabel(this, QStringLiteral("Current Season #:")), du, 1021, 20, 70, 61, 8);
+    season = PlaceControl(DigitsEdit(this), du, 1019, 82, 67, 45, 12);
+    PlaceControl(RightLabel(this, QStringLiteral("Next Episode #:")), du, 1022, 20, 83, 61, 8);
+    episode = PlaceControl(DigitsEdit(this), du, 1020, 82, 81, 45, 12);
+    hdOnly = PlaceControl(new QCheckBox(QStringLiteral("HD Only (720p/1080p)"), this), du, 1023,
+                          130, 65, 170, 10);
+    skip = PlaceControl(new QCheckBox(QStringLiteral("Skip searching for 6 days when match found"), this),
+                        du, 1016, 130, 75, 169, 10);
+    catchup = PlaceControl(
+        new QCheckBox(QStringLiteral("Full Series / Catchup Mode (does not save)"), this), du, 1024,
+        130, 85, 168, 10);
+    pause = PlaceControl(new QCheckBox(QStringLiteral("Pause (ie. between seasons)"), this), du,
+                         1025, 130, 95, 168, 10);
+    auto *save = PlaceControl(new QPushButton(QStringLiteral("Save Changes"), this), du, 1, 123, 110, 68, 14);
+
+    // No default button: the dialog has no OK or Cancel, only its close box.
+    for (QPushButton *button : {addNew, remove, save}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+    connect(addNew, &QPushButton::clicked, this, &EditItems::AddNew);
+    connect(remove, &QPushButton::clicked, this, &EditItems::DeleteSelected);
+    connect(save, &QPushButton::clicked, this, &EditItems::SaveChanges);
+
+    FitTemplateToTexts(this, du, 316, 126);
+}
+
+void EditItems::FillList() {
+    const QSignalBlocker quiet(shows);
+    shows->clear();
+    const int count = ShowCount();
+    for (int i = 0; i < count; ++i) {
+        const Show *show = GetShow(i);
+        shows->addItem(show ? FromNarrow(show->ShowName, sizeof show->ShowName) : QString());
+    }
+    shows->setCurrentIndex(count > 0 ? 0 : -1);
+}
+
+void EditItems::ShowSelected() {
+    const Show *show = GetShow(shows->currentIndex());
+    if (!show)
+        return;
+    name->setText(FromNarrow(show->ShowName, sizeof show->ShowName));
+    keywords->setText(FromNarrow(show->Keywords, sizeof show->Keywords));
+    season->setText(QString::number(show->Season));
+    episode->setText(QString::number(show->Episode));
+    skip->setChecked(show->Skip != 0);
+    hdOnly->setChecked(show->HD_Only != 0);
+    catchup->setChecked(show->Catchup != 0);
+    pause->setChecked(show->Pause != 0);
+}
+
+void EditItems::ClearFields() {
+    for (QLineEdit *edit : {name, keywords, season, episode})
+        edit->clear();
+    for (QCheckBox *box : {hdOnly, skip, catchup, pause})
+        box->setChecked(false);
+}
+
+void EditItems::AddNew() {
+    Show *show = NewShow();
+    if (!show)
+        return;
+    CopyToField(show->ShowName, "New Item");
+    const int index = AddShow(show);
+    FillList();
+    {
+        const QSignalBlocker quiet(shows);
+        shows->setCurrentIndex(index);
+    }
+    ShowSelected();
+}
+
+void EditItems::DeleteSelected() {
+    Show *show = GetShow(shows->currentIndex());
+    if (!show)
+        return;
+    if (AskUser(L"Confirmation", L"Are you sure you want to delete this item?",
+                MessageIcon::Question, MessageButtons::YesNo) != MessageAnswer::Yes)
+        return;
+    RemoveShow(show);
+    FillList();
+    // With the last show gone the fields would still show it; they are emptied.
+    if (shows->count() == 0)
+        ClearFields();
+    ShowSelected();
+}
+
+void EditItems::SaveChanges() {
+    const int index = shows->currentIndex();
+    Show *show = GetShow(index);
+    if (!show)
+        return;
+
+    CopyToField(show->Keywords, ToNarrowText(keywords->text().left(kMaxKeywordChars), kMaxFieldBytes));
+    if (const int number = PositiveNumber(season))
+        show->Season = number;
+    if (const int number = PositiveNumber(episode))
+        show->Episode = number;
+    show->HD_Only = hdOnly->isChecked() ? 1 : 0;
+    show->Skip = skip->isChecked() ? 1 : 0;
+    show->Catchup = catchup->isChecked() ? 1 : 0;
+    show->Pause = pause->isChecked() ? 1 : 0;
+    // Without Skip the show is due at once, not after the rest of its 6 days.
+    if (!show->Skip)
+        show->NextSearch = 0;
+
+    bool renamed = false;
+    if (!name->text().isEmpty()) {
+        const std::string newName = ToNarrowText(name->text(), kMaxFieldBytes);
+        const std::string oldName(show->ShowName, strnlen(show->ShowName, sizeof show->ShowName));
+        renamed = StrICmp(newName.c_str(), oldName.c_str()) != 0;
+        CopyToField(show->ShowName, newName);
+        // A change of letter case only keeps the list order; the entry shows it.
+        if (!renamed)
+            shows->setItemText(index, FromNarrow(show->ShowName, sizeof show->ShowName));
+    }
+
+    SaveShows();
+
+    if (renamed) {
+        SortShows();
+        FillList();
+        ShowSelected();
+    }
+}

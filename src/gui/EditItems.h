@@ -1,0 +1,42 @@
+// The show editor "Edit Shows": pick a show from the drop-down list, edit its
+// name, extra keywords, season, next episode and options, save them to the
+// show list file, add a new show or delete the selected one. It works directly
+// on the process-wide show list (an entry's position is the show's index) and
+// runs modally while the caller holds CheckLock.
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+
+class EditItems : public QDialog {
+    Q_OBJECT
+public:
+    // Builds the dialog, fills the list and shows the first show.
+    explicit EditItems(QWidget *owner = nullptr);
+
+    // The commands of the dialog's buttons.
+    void AddNew();
+    void DeleteSelected();
+    void SaveChanges();
+
+private:
+    void BuildTemplate();
+    // Refills the drop-down list from the show list and selects the first entry.
+    void FillList();
+    // Puts the selected show into the fields (nothing without a selection).
+    void ShowSelected();
+    void ClearFields();
+
+    QComboBox *shows = nullptr;
+    QLineEdit *name = nullptr;
+    QLineEdit *keywords = nullptr;
+    QLineEdit *season = nullptr;
+    QLineEdit *episode = nullptr;
+    QCheckBox *hdOnly = nullptr;
+    QCheckBox *skip = nullptr;
+    QCheckBox *catchup = nullptr;
+    QCheckBox *pause = nullptr;
+};

@@ -1,0 +1,123 @@
+#include "EditSeenWindow.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <ctime>
+#include <string>
+
+#include "dialogkit.h"
+#include "seenlist.h"
+#include "vorlo/text.h"
+
+namespace {
+
+// Each row keeps its entry's key byte for byte, so that a name the display
+// cannot convert exactly is still erased by its own key.
+const int kKeyRole = Qt::UserRole;
+
+}  // namespace
+
+EditSeenWindow::EditSeenWindow(QWidget *owner) : QDialog(owner) {
+    setObjectName(QStringLiteral("106"));
+    setWindowTitle(QStringLiteral("Dialog"));
+    // Caption, system menu and modal frame; fixed size.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    BuildTemplate();
+    FillList();
+}
+
+void EditSeenWindow::BuildTemplate() {
+    const DialogUnits du(font());
+    setFixedSize(du.Size(316, 194));
+
+    PlaceControl(new QLabel(QStringLiteral("Seen Items List - Entries will be automatically "
+                                           "cleared after 60 days."),
+                            this),
+                 du, -1, 7, 8, 302, 8);
+    entries = PlaceControl(new QTreeWidget(this), du, 1026, 7, 17, 302, 153);
+    entries->setRootIsDecorated(false);
+    entries->setItemsExpandable(false);
+    entries->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    entries->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    entries->setWordWrap(false);
+    entries->setHeaderLabels({QStringLiteral("Seen Item"), QStringLiteral("Time")});
+    entries->header()->setSectionsClickable(false);
+    entries->header()->setStretchLastSection(false);
+    entries->installEventFilter(this);
+
+    auto *remove = PlaceControl(new QPushButton(QStringLiteral("Del. Selected"), this), du, 1025,
+                                105, 173, 53, 14);
+    auto *close = PlaceControl(new QPushButton(QStringLiteral("Close"), this), du, 1, 160, 173, 50, 14);
+    remove->setAutoDefault(false);
+    close->setDefault(true);
+    connect(remove, &QPushButton::clicked, this, &EditSeenWindow::DeleteSelected);
+    connect(close, &QPushButton::clicked, this, &EditSeenWindow::SaveAndClose);
+
+    FitTemplateToTexts(this, du, 316, 194);
+    const int client = entries->width() - 2 * entries->frameWidth();
+    entries->setColumnWidth(0, static_cast<int>(client * 0.66));
+    entries->setColumnWidth(1, static_cast<int>(client * 0.33));
+}
+
+QString EditSeenWindow::TimeText(int64_t when) {
+    const time_t seconds = static_cast<time_t>(when);
+    // A time the calendar cannot hold gets no text (ctime_r would pass on
+    // localtime's failure).
+    struct tm local;
+    if (!localtime_r(&seconds, &local))
+        return QString();
+    char text[64];
+    if (!ctime_r(&seconds, text))
+        return QString();
+    Trim(text, kBlanks);
+    return FromNarrow(text);
+}
+
+void EditSeenWindow::FillList() {
+    QList<QTreeWidgetItem *> rows;
+    {
+        MutexHold hold(SeenListLock);
+        for (const auto &entry : SeenList) {
+            auto *row = new TextSortedItem();
+            row->setText(0, FromNarrow(entry.first.c_str(), entry.first.size()));
+            row->setData(0, kKeyRole,
+                         QByteArray(entry.first.data(), static_cast<qsizetype>(entry.first.size())));
+            row->setText(1, TimeText(entry.second));
+            rows.append(row);
+        }
+    }
+    entries->addTopLevelItems(rows);
+    entries->sortItems(0, Qt::AscendingOrder);
+}
+
+void EditSeenWindow::DeleteSelected() {
+    while (QTreeWidgetItem *row = FirstSelectedRow(entries)) {
+        const QByteArray key = row->data(0, kKeyRole).toByteArray();
+        {
+            MutexHold hold(SeenListLock);
+            auto found = SeenList.find(std::string(key.constData(), static_cast<size_t>(key.size())));
+            if (found != SeenList.end())
+                SeenList.erase(found);
+        }
+        delete row;
+    }
+}
+
+void EditSeenWindow::SaveAndClose() {
+    SaveSeen();
+    accept();
+}
+
+bool EditSeenWindow::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == entries && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
+        DeleteSelected();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
