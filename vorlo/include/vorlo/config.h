@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <utility>
 #include <vector>
 
 enum { VR_INTEGER = 0, VR_STRING = 1 };
@@ -31,7 +33,10 @@ VR_VALUE VrString(const char *text);  // the tree stores a copy of the text
 // integer read from a file, else nullptr.
 const char *VrText(const VR_VALUE *value);
 
-// Section and entry names hold at most 63 characters.
+// Section and entry names hold at most 63 characters. A longer name is cut to
+// its first 63 characters (and trailing spaces left by the cut are dropped),
+// both when it is stored and when it is looked up, so a long name in a
+// hand-edited file still finds and keeps its section's data.
 enum { VR_NAME_MAX = 63 };
 
 struct VR_ENTRY {
@@ -73,12 +78,18 @@ public:
     // Replaces the file atomically (temporary file, flush, rename): on failure
     // the old file is left exactly as it was and false is returned.
     bool SaveFile(const char *path);
+    // The whole tree in the file format, exactly the bytes SaveFile writes.
+    std::string FormatText() const;
 
     VR_SECTION *first;
     VR_SECTION *last;
 
 private:
     std::vector<VR_SECTION *> stack;
+    // Files being read, outermost first (device and inode), and the include
+    // nesting depth: an include cycle or a runaway nesting is refused.
+    std::vector<std::pair<unsigned long long, unsigned long long>> openFiles;
+    int includeDepth = 0;
 };
 
 // The message box shown when a caller passes a stored VR_VALUE back into

@@ -3,6 +3,8 @@
 // (section "plugins") and every plugin (a section of its own).
 #pragma once
 
+#include <string>
+
 // Copies the value into dest (size bytes, at most size-1 characters) and
 // returns dest; without a match returns dest holding def, or nullptr when def
 // is nullptr.
@@ -15,3 +17,8 @@ int IniReadInt(const char *path, const char *section, const char *key, int def);
 // old file stays exactly as it was.
 int IniWriteString(const char *path, const char *section, const char *key, const char *value);
 int IniWriteInt(const char *path, const char *section, const char *key, int value);
+
+// The text IniWriteString writes for a file that holds `text`: the normalised
+// lines with the entry set (CR LF line ends).
+std::string IniRewriteText(const char *text, const char *section, const char *key,
+                           const char *value);

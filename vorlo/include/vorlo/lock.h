@@ -1,5 +1,5 @@
 // Mutex: a recursive lock with a time-limited TryLock that remembers the id of
-// the thread that last acquired it.
+// the thread that holds it (0 when free).
 #pragma once
 
 #include <atomic>
@@ -17,7 +17,10 @@ public:
     Mutex &operator=(const Mutex &) = delete;
 
     void Lock();
+    // Waits at most `milliseconds`; 0 only tries once.
     bool TryLock(unsigned milliseconds);
+    // Releases one acquisition (ignored when the calling thread does not hold
+    // the lock); the owner becomes 0 when the last one goes.
     void Unlock();
     uint32_t Owner() const;
     bool IsOwner() const;
@@ -25,6 +28,8 @@ public:
 private:
     std::recursive_timed_mutex mutex;
     std::atomic<uint32_t> owner{0};
+    unsigned depth = 0;  // nested acquisitions by the owner
+
 };
 
 // Holds a Mutex for the lifetime of a scope.

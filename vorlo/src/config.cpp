@@ -1,0 +1,523 @@
+// Universal_Config: the section tree, its reader (line classification,
+// #include, comments) and its writer.
+#include "vorlo/config.h"
+
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include <sys/stat.h>
+
+#include "vorlo/memleak.h"
+#include "vorlo/platform.h"
+#include "vorlo/text.h"
+
+namespace {
+
+const char kPassedStoredValue[] =
+    "Universal_Config() -> You must never pass a VR_VALUE to SetSectionValue that was returned "
+    "from GetSectionValue";
+
+// Deeper #include nesting than this is refused like a file that cannot be
+// opened: it can only come from a runaway chain and would exhaust the stack.
+const int kMaxIncludeDepth = 32;
+
+std::atomic<ConfigMessageBoxHook> g_messageBoxHook{nullptr};
+
+// The stored form of a name: at most VR_NAME_MAX characters. A longer name is
+// cut rather than refused, so that a section or entry with an over-long name
+// in a hand-edited file keeps its data; spaces left at the end by the cut are
+// dropped so that the name reads back the same after a save.
+void StoredName(char out[VR_NAME_MAX + 1], const char *name) {
+    size_t length = strnlen(name, VR_NAME_MAX + 1);
+    bool cut = length > VR_NAME_MAX;
+    if (cut)
+        length = VR_NAME_MAX;
+    memcpy(out, name, length);
+    if (cut)
+        while (length > 0 && out[length - 1] == ' ')
+            length--;
+    out[length] = '\0';
+}
+
+bool NameEquals(const char *stored, const char *name) {
+    char wanted[VR_NAME_MAX + 1];
+    StoredName(wanted, name);
+    return StrICmp(stored, wanted) == 0;
+}
+
+// "0", or an optional '-' and digits with a non-zero value within 32 bits.
+bool ParseIntegerText(const char *text, int32_t *number) {
+    if (strcmp(text, "0") == 0) {
+        *number = 0;
+        return true;
+    }
+    const char *p = text;
+    bool negative = *p == '-';
+    if (negative)
+        p++;
+    if (*p == '\0')
+        return false;
+    int64_t magnitude = 0;
+    for (; *p; p++) {
+        if (*p < '0' || *p > '9')
+            return false;
+        magnitude = magnitude * 10 + (*p - '0');
+        if (magnitude > INT64_C(2147483648))
+            magnitude = INT64_C(2147483649);  // stays out of range, never overflows
+    }
+    int64_t value = negative ? -magnitude : magnitude;
+    if (value == 0 || value < INT32_MIN || value > INT32_MAX)
+        return false;
+    *number = static_cast<int32_t>(value);
+    return true;
+}
+
+void ReleaseValue(VR_VALUE *value) {
+    if (value->type == VR_STRING && value->value.string)
+        ZFREE(value->value.string);
+    if (value->text)
+        ZFREE(value->text);
+    value->value.string = nullptr;
+    value->text = nullptr;
+}
+
+void FreeEntries(VR_SECTION *section) {
+    VR_ENTRY *entry = section->entries;
+    while (entry) {
+        VR_ENTRY *next = entry->next;
+        ReleaseValue(&entry->value);
+        ZFREE(entry);
+        entry = next;
+    }
+    section->entries = nullptr;
+}
+
+// Strips blanks from both ends, turns tabs into spaces and collapses runs of
+// spaces. False when fewer than two characters remain (the line is skipped).
+bool NormaliseLine(std::string &line) {
+    const char *blanks = " \t\r\n";
+    size_t begin = line.find_first_not_of(blanks);
+    if (begin == std::string::npos)
+        return false;
+    size_t end = line.find_last_not_of(blanks);
+    line = line.substr(begin, end - begin + 1);
+    if (line.size() < 2)
+        return false;
+    size_t out = 0;
+    for (size_t i = 0; i < line.size(); i++) {
+        char c = line[i] == '\t' ? ' ' : line[i];
+        if (c == ' ' && out > 0 && line[out - 1] == ' ')
+            continue;
+        line[out++] = c;
+    }
+    line.resize(out);
+    return true;
+}
+
+// Reads one physical line (up to and including '\n') whatever its length.
+// Text after a NUL byte is dropped, as a C string would end there. False at
+// the end of the stream.
+bool ReadLine(FILE *stream, std::string &line) {
+    line.clear();
+    int c;
+    bool any = false;
+    bool ended = false;
+    while ((c = getc(stream)) != EOF) {
+        any = true;
+        if (c == '\0')
+            ended = true;
+        if (!ended)
+            line.push_back(static_cast<char>(c));
+        if (c == '\n')
+            break;
+    }
+    return any;
+}
+
+void AppendIndent(std::string &out, int depth) { out.append(static_cast<size_t>(depth), '\t'); }
+
+void OpenSection(std::string &out, const VR_SECTION *section, int depth) {
+    AppendIndent(out, depth);
+    out += section->name;
+    out += " {\n";
+}
+
+void CloseSection(std::string &out, const VR_SECTION *section, int depth) {
+    for (const VR_ENTRY *entry = section->entries; entry; entry = entry->next) {
+        if (entry->value.type != VR_INTEGER && entry->value.type != VR_STRING)
+            continue;
+        out += '\t';
+        AppendIndent(out, depth);
+        out += entry->name;
+        out += ' ';
+        if (entry->value.type == VR_INTEGER)
+            out += std::to_string(entry->value.value.integer);
+        else if (entry->value.value.string)
+            out += entry->value.value.string;
+        out += '\n';
+    }
+    AppendIndent(out, depth);
+    out += "};\n";
+}
+
+// Writes a section with its children before its entries, walking the tree
+// without recursion so that deep nesting cannot exhaust the stack.
+void WriteSection(std::string &out, const VR_SECTION *root) {
+    const VR_SECTION *node = root;
+    int depth = 0;
+    OpenSection(out, node, depth);
+    for (;;) {
+        if (node->children) {
+            node = node->children;
+            depth++;
+            OpenSection(out, node, depth);
+            continue;
+        }
+        for (;;) {
+            CloseSection(out, node, depth);
+            if (node == root)
+                return;
+            if (node->next) {
+                node = node->next;
+                OpenSection(out, node, depth);
+                break;
+            }
+            node = node->parent;
+            depth--;
+        }
+    }
+}
+
+}  // namespace
+
+VR_VALUE VrInteger(int32_t number) {
+    VR_VALUE value;
+    value.type = VR_INTEGER;
+    value.value.string = nullptr;
+    value.value.integer = number;
+    value.text = nullptr;
+    return value;
+}
+
+VR_VALUE VrString(const char *text) {
+    VR_VALUE value;
+    value.type = VR_STRING;
+    value.value.string = const_cast<char *>(text);
+    value.text = nullptr;
+    return value;
+}
+
+const char *VrText(const VR_VALUE *value) {
+    if (!value)
+        return nullptr;
+    if (value->type == VR_STRING)
+        return value->value.string;
+    if (value->type == VR_INTEGER)
+        return value->text;
+    return nullptr;
+}
+
+bool IsIntegerText(const char *text) {
+    int32_t number;
+    return text && ParseIntegerText(text, &number);
+}
+
+void SetConfigMessageBoxHook(ConfigMessageBoxHook hook) { g_messageBoxHook.store(hook); }
+
+Universal_Config::Universal_Config() : first(nullptr), last(nullptr) {}
+
+Universal_Config::~Universal_Config() { Clear(); }
+
+void Universal_Config::Clear() {
+    VR_SECTION *section = first;
+    while (section) {
+        VR_SECTION *next = section->next;
+        FreeSection(section);
+        ZFREE(section);
+        section = next;
+    }
+    first = nullptr;
+    last = nullptr;
+}
+
+VR_SECTION *Universal_Config::GetSection(VR_SECTION *parent, const char *name) {
+    if (!name)
+        return nullptr;
+    for (VR_SECTION *section = parent ? parent->children : first; section; section = section->next)
+        if (NameEquals(section->name, name))
+            return section;
+    return nullptr;
+}
+
+VR_SECTION *Universal_Config::AddSection(VR_SECTION *parent, const char *name) {
+    if (!name)
+        return nullptr;
+    VR_SECTION *tail = nullptr;
+    for (VR_SECTION *section = parent ? parent->children : first; section; section = section->next) {
+        if (NameEquals(section->name, name))
+            return section;
+        tail = section;
+    }
+    VR_SECTION *section = static_cast<VR_SECTION *>(ZMALLOC(sizeof(VR_SECTION)));
+    if (!section)
+        return nullptr;
+    memset(section, 0, sizeof(*section));
+    StoredName(section->name, name);
+    section->parent = parent;
+    section->prev = tail;
+    if (tail)
+        tail->next = section;
+    else if (parent)
+        parent->children = section;
+    else
+        first = section;
+    if (!parent)
+        last = section;
+    return section;
+}
+
+VR_VALUE *Universal_Config::GetSectionValue(VR_SECTION *section, const char *name) {
+    if (!section || !name)
+        return nullptr;
+    for (VR_ENTRY *entry = section->entries; entry; entry = entry->next)
+        if (NameEquals(entry->name, name))
+            return &entry->value;
+    return nullptr;
+}
+
+VR_VALUE *Universal_Config::SetSectionValue(const char *name, VR_SECTION *section,
+                                            const VR_VALUE *value) {
+    if (!section || !name || !value)
+        return nullptr;
+    VR_ENTRY *entry = nullptr;
+    VR_ENTRY *tail = nullptr;
+    for (VR_ENTRY *e = section->entries; e; e = e->next) {
+        if (NameEquals(e->name, name)) {
+            entry = e;
+            break;
+        }
+        tail = e;
+    }
+    if (entry && value == &entry->value) {
+        printf("%s\n", kPassedStoredValue);
+        fflush(stdout);
+        if (ConfigMessageBoxHook hook = g_messageBoxHook.load())
+            hook(kPassedStoredValue, "Error");
+        return &entry->value;
+    }
+
+    // Copy the new texts first: the caller's value may point into another
+    // entry of this tree.
+    char *string = nullptr;
+    char *text = nullptr;
+    if (value->type == VR_STRING) {
+        string = ZSTRDUP(value->value.string ? value->value.string : "");
+        if (!string)
+            return nullptr;
+    } else if (value->type == VR_INTEGER && value->text) {
+        text = ZSTRDUP(value->text);
+        if (!text)
+            return nullptr;
+    }
+
+    if (entry) {
+        ReleaseValue(&entry->value);
+    } else {
+        entry = static_cast<VR_ENTRY *>(ZMALLOC(sizeof(VR_ENTRY)));
+        if (!entry) {
+            if (string)
+                ZFREE(string);
+            if (text)
+                ZFREE(text);
+            return nullptr;
+        }
+        memset(entry, 0, sizeof(*entry));
+        StoredName(entry->name, name);
+        entry->prev = tail;
+        if (tail)
+            tail->next = entry;
+        else
+            section->entries = entry;
+    }
+    entry->value.type = value->type;
+    if (value->type == VR_STRING)
+        entry->value.value.string = string;
+    else
+        entry->value.value = value->value;  // an integer (other types are kept, never freed)
+    entry->value.text = text;
+    return &entry->value;
+}
+
+void Universal_Config::FreeSection(VR_SECTION *section) {
+    if (!section)
+        return;
+    FreeEntries(section);
+    // Free the descendants leaf first, without recursion.
+    VR_SECTION *node = section->children;
+    while (node) {
+        if (node->children) {
+            node = node->children;
+            continue;
+        }
+        VR_SECTION *next = node->next;
+        VR_SECTION *parent = node->parent;
+        FreeEntries(node);
+        ZFREE(node);
+        if (next) {
+            node = next;
+        } else {
+            parent->children = nullptr;
+            node = parent == section ? nullptr : parent;
+        }
+    }
+    section->children = nullptr;
+}
+
+bool Universal_Config::ReadStream(FILE *stream, const char *fileName, VR_SECTION *start) {
+    if (!stream)
+        return false;
+    if (!fileName)
+        fileName = "";
+    const bool outermost = includeDepth == 0;
+    if (outermost)
+        openFiles.clear();
+    struct stat st;
+    int fd = fileno(stream);
+    bool tracked = fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (tracked)
+        openFiles.emplace_back(static_cast<unsigned long long>(st.st_dev),
+                               static_cast<unsigned long long>(st.st_ino));
+
+    VR_SECTION *current = start;
+    int lineNumber = 0;
+    bool inBlockComment = false;
+    std::string line;
+    while (ReadLine(stream, line)) {
+        lineNumber++;
+        if (!NormaliseLine(line))
+            continue;
+
+        if (const char *include = FindNoCase(line.c_str(), "#include")) {
+            const char *open = strchr(include + 8, '"');
+            const char *close = open ? strchr(open + 1, '"') : nullptr;
+            if (!close) {
+                printf("ERROR: Syntax is #include \"filename\"\n");
+                break;
+            }
+            std::string path(open + 1, close);
+            FILE *included = nullptr;
+            if (includeDepth < kMaxIncludeDepth)
+                included = fopen(path.c_str(), "rb");
+            // Only regular files are read: a device or pipe could block or
+            // never end, and a file that is already being read would include
+            // itself without end.
+            if (included) {
+                bool usable = fstat(fileno(included), &st) == 0 && S_ISREG(st.st_mode);
+                for (const auto &file : openFiles)
+                    if (usable && file.first == static_cast<unsigned long long>(st.st_dev) &&
+                        file.second == static_cast<unsigned long long>(st.st_ino))
+                        usable = false;
+                if (!usable) {
+                    fclose(included);
+                    included = nullptr;
+                }
+            }
+            if (!included) {
+                printf("ERROR: Error loading #included file '%s'\n", path.c_str());
+                break;
+            }
+            includeDepth++;
+            ReadStream(included, path.c_str(), current);
+            includeDepth--;
+            fclose(included);
+            current = stack.back();
+            stack.pop_back();
+            continue;
+        }
+        if (line[0] == '#')
+            continue;
+        if (line.compare(0, 2, "//") == 0)
+            continue;
+        if (line.compare(0, 2, "/*") == 0) {
+            inBlockComment = true;
+            continue;
+        }
+        if (inBlockComment) {
+            if (line == "*/")
+                inBlockComment = false;
+            continue;
+        }
+        if (line.size() >= 2 && line.compare(line.size() - 2, 2, " {") == 0) {
+            std::string name = line.substr(0, line.size() - 2);
+            stack.push_back(current);
+            current = AddSection(current, name.c_str());
+            continue;
+        }
+        if (line == "};") {
+            if (stack.empty()) {
+                printf("ERROR: You have one too many }; near line %d of %s\n", lineNumber, fileName);
+                break;
+            }
+            current = stack.back();
+            stack.pop_back();
+            continue;
+        }
+
+        StringTokenizer words(line.c_str(), ' ', false);
+        int count = words.CountTokens();
+        if (count < 2) {
+            printf("Unrecognized line at %s:%d -> %s\n", fileName, lineNumber, line.c_str());
+            continue;
+        }
+        if (!current)
+            continue;
+        std::string name = words.GetTokenString(1);
+        std::string text = words.GetTokensString(2, count);
+        int32_t number;
+        VR_VALUE value;
+        if (ParseIntegerText(text.c_str(), &number)) {
+            value = VrInteger(number);
+            value.text = const_cast<char *>(text.c_str());
+        } else {
+            value = VrString(text.c_str());
+        }
+        SetSectionValue(name.c_str(), current, &value);
+    }
+    fflush(stdout);
+
+    stack.push_back(current);
+    if (tracked)
+        openFiles.pop_back();
+    if (outermost)
+        stack.clear();  // the stack is only used during a read
+    return true;
+}
+
+bool Universal_Config::LoadFile(const char *path, VR_SECTION *start) {
+    if (!path)
+        return false;
+    FILE *stream = fopen(path, "rb");
+    if (!stream)
+        return false;
+    bool result = ReadStream(stream, path, start);
+    fclose(stream);
+    return result;
+}
+
+std::string Universal_Config::FormatText() const {
+    std::string out;
+    for (const VR_SECTION *section = first; section; section = section->next) {
+        WriteSection(out, section);
+        out += '\n';
+    }
+    return out;
+}
+
+bool Universal_Config::SaveFile(const char *path) {
+    if (!path)
+        return false;
+    std::string text = FormatText();
+    return PlatformWriteFileAtomic(path, text.data(), text.size());
+}

@@ -1,0 +1,75 @@
+// Counted network start-up and clean-up. POSIX sockets need no start-up, so
+// the first start-up always succeeds; the count still pairs the calls.
+#include "vorlo/net.h"
+
+#include "vorlo/lock.h"
+
+#include <cstdio>
+
+namespace {
+
+struct NetState {
+    Mutex lock{"vrl_init"};
+    int count = 0;
+    bool ready = false;
+    bool verbose = false;
+};
+
+NetState &TheState() {
+    static NetState *state = new NetState();
+    return *state;
+}
+
+// Stands for the system's socket start-up; nothing to do on POSIX.
+bool StartSockets() { return true; }
+void StopSockets() {}
+
+}  // namespace
+
+bool vrl_init() {
+    NetState &s = TheState();
+    MutexHold hold(s.lock);
+    s.count += 1;
+    if (s.verbose) {
+        printf("vrl_init: %d\n", s.count);
+        fflush(stdout);
+    }
+    if (s.count == 1) {
+        s.ready = false;
+        if (!StartSockets()) {
+            printf("VRL: Error initializing Winsock!\n");
+            fflush(stdout);
+            return false;
+        }
+        s.ready = true;
+    }
+    return s.ready;
+}
+
+void vrl_cleanup() {
+    NetState &s = TheState();
+    MutexHold hold(s.lock);
+    if (s.count > 0) {
+        s.count -= 1;
+        if (s.verbose) {
+            printf("vrl_cleanup: %d\n", s.count);
+            fflush(stdout);
+        }
+        if (s.count <= 0) {
+            StopSockets();
+            s.ready = false;
+        }
+    }
+}
+
+int vrl_init_count() {
+    NetState &s = TheState();
+    MutexHold hold(s.lock);
+    return s.count;
+}
+
+void vrl_set_verbose(bool on) {
+    NetState &s = TheState();
+    MutexHold hold(s.lock);
+    s.verbose = on;
+}

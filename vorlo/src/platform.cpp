@@ -1,0 +1,263 @@
+// POSIX platform layer: data, temporary and program folders, opening with the
+// desktop's handler, moving files without replacing, single-instance lock.
+#include "vorlo/platform.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace {
+
+// Copies `text` into out[size]; false (and out cut to "") when it does not fit.
+bool CopyOut(const std::string &text, char *out, size_t size) {
+    if (!out || size == 0)
+        return false;
+    if (text.size() + 1 > size) {
+        out[0] = '\0';
+        return false;
+    }
+    memcpy(out, text.c_str(), text.size() + 1);
+    return true;
+}
+
+void WithSlash(std::string &path) {
+    if (path.empty() || path.back() != '/')
+        path += '/';
+}
+
+// Creates every missing folder of `path` with `mode`; true when it is a folder
+// afterwards.
+bool MakeFolders(const std::string &path, unsigned mode) {
+    if (path.empty())
+        return false;
+    for (size_t at = 1; at <= path.size(); ++at) {
+        if (at == path.size() || path[at] == '/') {
+            std::string part = path.substr(0, at);
+            if (mkdir(part.c_str(), mode) != 0 && errno != EEXIST)
+                return false;
+        }
+    }
+    return PlatformFolderExists(path.c_str());
+}
+
+int CopyThenDelete(const char *from, const char *to) {
+    int in = open(from, O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return errno;
+    struct stat st;
+    if (fstat(in, &st) != 0) {
+        int error = errno;
+        close(in);
+        return error;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        close(in);
+        return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    }
+    // O_EXCL: an existing destination is never replaced.
+    int out = open(to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
+    if (out < 0) {
+        int error = errno;
+        close(in);
+        return error;
+    }
+    int error = 0;
+    char buffer[65536];
+    for (;;) {
+        ssize_t got = read(in, buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            error = errno;
+            break;
+        }
+        if (got == 0)
+            break;
+        for (ssize_t done = 0; done < got;) {
+            ssize_t put = write(out, buffer + done, static_cast<size_t>(got - done));
+            if (put < 0) {
+                if (errno == EINTR)
+                    continue;
+                error = errno;
+                break;
+            }
+            done += put;
+        }
+        if (error)
+            break;
+    }
+    if (!error && fsync(out) != 0)
+        error = errno;
+    if (close(out) != 0 && !error)
+        error = errno;
+    close(in);
+    if (error) {
+        unlink(to);  // never leave a partial copy behind
+        return error;
+    }
+    // The copy is whole; a source that cannot be removed stays as a duplicate.
+    unlink(from);
+    return 0;
+}
+
+}  // namespace
+
+bool PlatformDataFolder(const char *app, char *out, size_t size) {
+    std::string base;
+    const char *xdg = getenv("XDG_DATA_HOME");
+    const char *home = getenv("HOME");
+    // Only absolute paths name a folder; a relative one is ignored.
+    if (xdg && xdg[0] == '/')
+        base = xdg;
+    else if (home && home[0] == '/')
+        base = std::string(home) + "/.local/share";
+    std::string folder;
+    if (!base.empty()) {
+        while (base.size() > 1 && base.back() == '/')
+            base.pop_back();
+        folder = base + "/" + (app ? app : "") + "/";
+    }
+    if (folder.empty() || !app || !*app || folder.size() + 1 > size || !MakeFolders(base, 0700) ||
+        !PlatformMakeFolder(folder.c_str(), 0700)) {
+        CopyOut("./", out, size);
+        return false;
+    }
+    return CopyOut(folder, out, size);
+}
+
+void PlatformTempFolder(char *out, size_t size) {
+    std::error_code ec;
+    std::string folder = std::filesystem::temp_directory_path(ec).string();
+    if (ec || folder.empty())
+        folder = "/tmp";
+    WithSlash(folder);
+    CopyOut(folder, out, size);
+}
+
+void PlatformProgramFolder(char *out, size_t size) {
+    char exe[4096];
+    ssize_t length = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    std::string folder = "./";
+    if (length > 0) {
+        exe[length] = '\0';
+        if (char *slash = strrchr(exe, '/'))
+            folder.assign(exe, static_cast<size_t>(slash - exe) + 1);
+    }
+    CopyOut(folder, out, size);
+}
+
+bool PlatformOpen(const char *target) {
+    if (!target)
+        return false;
+    // A short-lived child starts xdg-open in its own session and exits at once,
+    // so xdg-open is never our child: nobody has to wait for it.
+    pid_t child = fork();
+    if (child < 0)
+        return false;
+    if (child == 0) {
+        setsid();
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        sigset_t none, all;
+        sigemptyset(&none);
+        sigfillset(&all);
+        posix_spawnattr_setsigmask(&attr, &none);
+        posix_spawnattr_setsigdefault(&attr, &all);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        char program[] = "xdg-open";
+        char *argv[] = {program, const_cast<char *>(target), nullptr};
+        pid_t opener;
+        int error = posix_spawnp(&opener, program, nullptr, &attr, argv, environ);
+        _exit(error == 0 ? 0 : 1);
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR)
+            return false;
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+int PlatformMoveFile(const char *from, const char *to) {
+    if (!from || !to)
+        return EINVAL;
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    int error = errno;
+    if (error == EXDEV)
+        return CopyThenDelete(from, to);
+    if (error != EINVAL && error != ENOSYS && error != ENOTSUP)
+        return error;
+    // The file system cannot rename without replacing: a hard link never
+    // replaces either.
+    if (link(from, to) == 0) {
+        unlink(from);
+        return 0;
+    }
+    error = errno;
+    if (error == EXDEV)
+        return CopyThenDelete(from, to);
+    if (error != EPERM && error != ENOTSUP && error != EOPNOTSUPP)
+        return error;
+    // No hard links either: check, then rename.
+    struct stat st;
+    if (lstat(to, &st) == 0)
+        return EEXIST;
+    if (rename(from, to) == 0)
+        return 0;
+    return errno == EXDEV ? CopyThenDelete(from, to) : errno;
+}
+
+bool PlatformFileExists(const char *path) {
+    struct stat st;
+    return path && stat(path, &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool PlatformFolderExists(const char *path) {
+    struct stat st;
+    return path && stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool PlatformMakeFolder(const char *path, unsigned mode) {
+    if (!path || !*path)
+        return false;
+    if (mkdir(path, static_cast<mode_t>(mode)) == 0)
+        return true;
+    return errno == EEXIST && PlatformFolderExists(path);
+}
+
+int PlatformAcquireInstanceLock(const char *path) {
+    if (!path)
+        return -1;
+    int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return -1;
+    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR)
+            continue;
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void PlatformReleaseInstanceLock(int fd) {
+    if (fd < 0)
+        return;
+    flock(fd, LOCK_UN);
+    close(fd);
+}
