@@ -11,12 +11,23 @@ size_t AppendReceived(char *block, size_t size, size_t count, void *buffer) {
     if (count != 0 && size > kMaxAnswerBytes / count)
         return 0;
     size_t n = size * count;
+    if (n == 0)
+        return 0;
     if (n > kMaxAnswerBytes - answer->size)
         return 0;
-    char *grown = static_cast<char *>(std::realloc(answer->data, answer->size + n + 1));
-    if (!grown)
-        return 0;
-    answer->data = grown;
+    size_t needed = answer->size + n + 1;
+    if (needed > answer->capacity) {
+        size_t capacity = answer->capacity ? answer->capacity : 4096;
+        while (capacity < needed)
+            capacity *= 2;
+        if (capacity > kMaxAnswerBytes + 1)
+            capacity = kMaxAnswerBytes + 1;
+        char *grown = static_cast<char *>(std::realloc(answer->data, capacity));
+        if (!grown)
+            return 0;
+        answer->data = grown;
+        answer->capacity = capacity;
+    }
     if (n)
         std::memcpy(answer->data + answer->size, block, n);
     answer->size += n;
@@ -28,6 +39,7 @@ void FreeReceived(ReceiveBuffer &answer) {
     std::free(answer.data);
     answer.data = nullptr;
     answer.size = 0;
+    answer.capacity = 0;
 }
 
 FetchResult FetchToMemory(const char *url, const FetchOptions &options, ReceiveBuffer &answer) {

@@ -25,7 +25,7 @@ public:
     void Serve(const std::string &path, const std::string &body, int status = 200);
     // Answers GET `path` with a 302 to `location`.
     void Redirect(const std::string &path, const std::string &location);
-    // Answers GET `path` with `bytes` bytes of XML-ish filler, sent chunked.
+    // Answers GET `path` with `bytes` filler bytes ("xxx..."), sent chunked.
     void Stream(const std::string &path, size_t bytes);
     // The targets requested so far, in order.
     std::vector<std::string> Targets() const;
