@@ -2,6 +2,17 @@
 // headless host) calls in order. The window's own steps (creating it, its
 // status bar and tray icon, pumping events) belong to the front end; the
 // plugin steps (loading, the check thread, unloading) to host.h.
+//
+// The whole sequence, in order:
+//   clear the plugin slots (plugin host), StartupBeforeWindow;
+//   the window: title, status bar, "Starting up...", tray icon, plugins from
+//   both plugin folders, the start-up notes, "Ready.", the check thread;
+//   the message loop;
+//   ExitBeginShutdown; pump events until ThreadCount() is 0; ExitSaveSettings;
+//   each plugin's Shutdown and the libraries unloaded (plugin host);
+//   ExitRelease.
+// A "Fatal Error" box shown here is also written to standard error by the
+// core, so a front end need not echo it again.
 #pragma once
 
 // Start-up steps up to the window: clears the state, vrl_init, defaults, data

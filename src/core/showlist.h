@@ -24,8 +24,9 @@ void SortShows();
 // (CheckLock keeps every editor out while a pass runs).
 std::vector<Show *> &ShowArray();
 
-// Appends the shows of a file (default shows.conf); true unless the data
-// could not be read in a way that loses shows.
+// Appends the shows of a file (default shows.conf): every "Show%d" section
+// in index order, sorted afterwards. True when the file was read or does not
+// exist; false when it exists but cannot be opened.
 bool LoadShows(const char *path = nullptr);
 // Writes the whole list (default shows.conf, after a backup); false when the
 // file could not be written (the old file is kept).

@@ -1,0 +1,133 @@
+#include "lifecycle.h"
+
+#include <cstdio>
+#include <cstring>
+#include <curl/curl.h>
+#include <string>
+
+#include "checkstate.h"
+#include "frontend.h"
+#include "seenlist.h"
+#include "settings.h"
+#include "showlist.h"
+#include "vorlo/memleak.h"
+#include "vorlo/net.h"
+#include "vorlo/platform.h"
+#include "vorlo/text.h"
+
+namespace {
+
+int g_instanceLock = -1;
+bool g_curlStarted = false;
+
+// A start-up failure that ends the program: a "Fatal Error" box, and the same
+// text on standard error so that a run without a window still says why.
+void FatalError(const char *text) {
+    std::fprintf(stderr, "Fatal Error: %s\n", text);
+    std::fflush(stderr);
+    wchar_t *wide = ToWide(text);
+    GetFrontEnd().ShowMessage(L"Fatal Error", wide ? wide : L"ERROR in mbstowcs", MessageIcon::Error,
+                              MessageButtons::Ok);
+    if (wide)
+        ZFREE(wide);
+}
+
+// Drops one trailing '/', creates the folder (one level, failures ignored)
+// and appends '/' again.
+void PrepareDownloadFolder(char (&folder)[1024]) {
+    size_t n = std::strlen(folder);
+    if (n > 0 && folder[n - 1] == '/')
+        folder[--n] = '\0';
+    if (n > 0)
+        PlatformMakeFolder(folder);
+    if (n + 1 < sizeof folder) {
+        folder[n] = '/';
+        folder[n + 1] = '\0';
+    }
+}
+
+void SetDownloadFolder(char (&folder)[1024]) {
+    std::snprintf(folder, sizeof folder, "%.1000sdownloads/", g_paths.DataFolder);
+}
+
+}  // namespace
+
+int StartupBeforeWindow(int argc, char **argv, const char *dataFolder) {
+    // 1. A clean state (the plugin slots are cleared by the plugin host).
+    std::memset(&g_settings, 0, sizeof g_settings);
+    std::memset(&g_paths, 0, sizeof g_paths);
+    ResetCheckState();
+    SetHostArgs(argc, argv);
+    ClearShows();
+    {
+        MutexHold hold(SeenListLock);
+        SeenList.clear();
+    }
+
+    // 2. The network layer; its result does not stop the start-up.
+    vrl_init();
+
+    // 3. Defaults.
+    SetDefaultSettings();
+
+    // 4, 5. The data folder and every path built from it.
+    if (dataFolder && *dataFolder) {
+        PlatformMakeFolder(dataFolder, 0700);
+        SetHostPaths(dataFolder);
+    } else {
+        ComputeHostPaths();
+    }
+    SetDownloadFolder(g_settings.NZB_Folder);
+    SetDownloadFolder(g_settings.Torrent_Folder);
+
+    // 6. One copy per data folder. Nothing has been read or written yet.
+    g_instanceLock = PlatformAcquireInstanceLock(g_paths.InstanceLock);
+    if (g_instanceLock < 0) {
+        FatalError("Error: Quillon is already running!");
+        vrl_cleanup();
+        return 0;
+    }
+
+    // 7. Main settings, merged over the defaults.
+    LoadSettings();
+
+    // 8. Both download folders exist and end in exactly one '/'.
+    PrepareDownloadFolder(g_settings.NZB_Folder);
+    PrepareDownloadFolder(g_settings.Torrent_Folder);
+
+    // 9. The show list, then the seen list.
+    LoadShows();
+    LoadSeen();
+
+    // 10. libcurl. The lists loaded so far are not saved on failure.
+    CURLcode code = curl_global_init(CURL_GLOBAL_ALL);
+    if (code != CURLE_OK) {
+        char text[512];
+        std::snprintf(text, sizeof text, "Error initializing libCURL! (%s)", curl_easy_strerror(code));
+        FatalError(text);
+        PlatformReleaseInstanceLock(g_instanceLock);
+        g_instanceLock = -1;
+        vrl_cleanup();
+        return 1;
+    }
+    g_curlStarted = true;
+    return -1;
+}
+
+void ExitBeginShutdown() { shuttingDown = true; }
+
+void ExitSaveSettings() { SaveSettings(); }
+
+int ExitRelease() {
+    ClearShows();
+    if (g_curlStarted) {
+        curl_global_cleanup();
+        g_curlStarted = false;
+    }
+    vrl_cleanup();
+    if (g_instanceLock >= 0) {
+        PlatformReleaseInstanceLock(g_instanceLock);
+        g_instanceLock = -1;
+    }
+    return 0;
+}

@@ -1,0 +1,127 @@
+#include "log.h"
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <deque>
+
+#include "clock.h"
+#include "vorlo/memleak.h"
+#include "vorlo/text.h"
+
+Mutex LogLock("LogLock");
+
+namespace {
+
+// Entries each list keeps before the lines of a new message are added.
+const size_t kListBound = 250;
+
+// The core's copy of both lists, guarded by LogLock.
+std::deque<std::wstring> g_entries[2];
+
+int ListIndex(LogTarget list) { return list == LogTarget::Downloads ? 1 : 0; }
+
+// "%m/%d/%Y %I:%M:%S %p" in local time, built by hand so that the AM/PM
+// marker does not depend on the user's locale.
+void FormatStamp(int64_t now, char *out, size_t size) {
+    time_t t = static_cast<time_t>(now);
+    struct tm local;
+    if (!localtime_r(&t, &local)) {
+        std::snprintf(out, size, "00/00/0000 12:00:00 AM");
+        return;
+    }
+    int hour12 = local.tm_hour % 12;
+    if (hour12 == 0)
+        hour12 = 12;
+    std::snprintf(out, size, "%02d/%02d/%04d %02d:%02d:%02d %s", local.tm_mon + 1, local.tm_mday,
+                  local.tm_year + 1900, hour12, local.tm_min, local.tm_sec,
+                  local.tm_hour < 12 ? "AM" : "PM");
+}
+
+}  // namespace
+
+int LogTo(LogTarget list, const char *format, va_list args) {
+    if (!format)
+        return 0;
+    MutexHold hold(LogLock);
+
+    // One message keeps at most 4095 characters.
+    char message[4096];
+    std::vsnprintf(message, sizeof message, format, args);
+
+    std::deque<std::wstring> &entries = g_entries[ListIndex(list)];
+    while (entries.size() > kListBound)
+        entries.pop_front();
+
+    char stamp[64];
+    FormatStamp(HostNow(), stamp, sizeof stamp);
+
+    // Carriage returns go; the message is split at line feeds and empty
+    // lines are dropped.
+    char *cursor = message;
+    for (char *p = message; *p; p++)
+        if (*p != '\r')
+            *cursor++ = *p;
+    *cursor = '\0';
+
+    std::vector<std::wstring> lines;
+    StringTokenizer tokens(message, '\n');
+    int count = tokens.CountTokens();
+    for (int i = 1; i <= count; i++) {
+        std::string line = tokens.GetTokenString(i);
+        if (line.empty())
+            continue;
+        std::string entry = std::string("[") + stamp + "] " + line;
+        wchar_t *wide = ToWide(entry.c_str());
+        lines.emplace_back(wide ? wide : L"ERROR in mbstowcs");
+        if (wide)
+            ZFREE(wide);
+        entries.push_back(lines.back());
+    }
+
+    // The front end only queues the lines for the window thread and never
+    // waits for it (see FrontEnd), so holding LogLock here cannot deadlock
+    // against a window thread that is itself waiting for LogLock. Handing the
+    // lines over under the lock keeps both lists in the order of the calls.
+    if (!lines.empty())
+        GetFrontEnd().AppendLogLines(list, lines);
+    return static_cast<int>(lines.size());
+}
+
+int Log(const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    int result = LogTo(LogTarget::Log, format, args);
+    va_end(args);
+    return result;
+}
+
+int LogDownload(const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    int result = LogTo(LogTarget::Downloads, format, args);
+    va_end(args);
+    return result;
+}
+
+void SetStatus(const wchar_t *text) {
+    if (!text)
+        text = L"";
+    GetFrontEnd().SetStatusText(0, text);
+    char *narrow = ToNarrow(text);
+    Log("%s", narrow ? narrow : "");
+    if (narrow)
+        ZFREE(narrow);
+}
+
+std::vector<std::wstring> LogEntries(LogTarget list) {
+    MutexHold hold(LogLock);
+    const std::deque<std::wstring> &entries = g_entries[ListIndex(list)];
+    return std::vector<std::wstring>(entries.begin(), entries.end());
+}
+
+void ClearLogEntries() {
+    MutexHold hold(LogLock);
+    for (auto &entries : g_entries)
+        entries.clear();
+}

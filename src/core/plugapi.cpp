@@ -1,0 +1,133 @@
+#include "plugapi.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <unistd.h>
+
+#include "frontend.h"
+#include "hostapi.h"
+#include "log.h"
+#include "settings.h"
+#include "vorlo/memleak.h"
+#include "vorlo/platform.h"
+#include "vorlo/text.h"
+
+namespace {
+
+uint32_t crcTable[256];
+std::once_flag crcTableBuilt;
+
+void BuildCrcTable() {
+    for (uint32_t n = 0; n < 256; ++n) {
+        uint32_t c = n;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        crcTable[n] = c;
+    }
+}
+
+size_t WriteToFile(char *data, size_t size, size_t count, void *stream) {
+    return std::fwrite(data, size, count, static_cast<FILE *>(stream));
+}
+
+std::wstring Wide(const std::string &text) {
+    wchar_t *wide = ToWide(text.c_str());
+    std::wstring result = wide ? wide : L"";
+    ZFREE(wide);
+    return result;
+}
+
+// Opens the file with the desktop's handler or moves it into the folder.
+bool HandleFile(const char *path, bool open, const char *folder, const char *kind) {
+    if (!path)
+        return false;
+    if (open) {
+        // The file stays where it is; a handler that fails to start is not
+        // the download's failure.
+        PlatformOpen(path);
+        return true;
+    }
+    const char *name = FileNamePart(path);
+    std::string destination = std::string(folder) + name;
+    int error = PlatformMoveFile(path, destination.c_str());
+    if (error != 0) {
+        LogDownload("Error renaming temp file: %s!", std::strerror(error));
+        return false;
+    }
+    LogDownload("Downloaded %s to %s", kind, destination.c_str());
+    GetFrontEnd().ShowBalloon(Wide(std::string("Downloaded ") + kind + " to " + name));
+    return true;
+}
+
+}  // namespace
+
+uint32_t Crc32(const void *data, size_t size) {
+    std::call_once(crcTableBuilt, BuildCrcTable);
+    const unsigned char *bytes = static_cast<const unsigned char *>(data);
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 0; i < size; ++i)
+        crc = crcTable[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
+}
+
+std::string DownloadTempPath(const char *url, bool torrent) {
+    std::string lower(url ? url : "");
+    for (char &c : lower)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    char folder[1024];
+    PlatformTempFolder(folder, sizeof folder);
+    char name[128];
+    std::snprintf(name, sizeof name, "quillon_dl.%u.%u.%s", static_cast<unsigned>(getpid()),
+                  static_cast<unsigned>(Crc32(lower.data(), lower.size())),
+                  torrent ? "torrent" : "nzb");
+    return std::string(folder) + name;
+}
+
+bool DownloadFile(const char *url, bool torrent) {
+    if (!url)
+        url = "";
+    CURL *handle = HostCurlEasyInit();
+    if (!handle) {
+        LogDownload("Error creating CURL handle for downloading!\n");
+        return false;
+    }
+    std::string path = DownloadTempPath(url, torrent);
+    FILE *file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        LogDownload("Error opening output file: %s\n", path.c_str());
+        HostCurlEasyCleanup(handle);
+        return false;
+    }
+    HostCurlEasySetopt(handle, CURLOPT_URL, url);
+    HostCurlEasySetopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    HostCurlEasySetopt(handle, CURLOPT_MAXREDIRS, 3L);
+    HostCurlEasySetopt(handle, CURLOPT_FAILONERROR, 1L);
+    HostCurlEasySetopt(handle, CURLOPT_WRITEFUNCTION, &WriteToFile);
+    HostCurlEasySetopt(handle, CURLOPT_WRITEDATA, static_cast<void *>(file));
+    HostCurlEasySetopt(handle, CURLOPT_NOPROGRESS, 1L);
+    CURLcode result = HostCurlEasyPerform(handle);
+    HostCurlEasyCleanup(handle);
+    // A file that cannot be completed on disk is as broken as a failed transfer.
+    bool written = std::fclose(file) == 0;
+    if (result == CURLE_OK && !written)
+        result = CURLE_WRITE_ERROR;
+    if (result != CURLE_OK) {
+        LogDownload("Error downloading file: %s!\n", curl_easy_strerror(result));
+        std::remove(path.c_str());
+        return false;
+    }
+    LogDownload("Downloaded %s", url);
+    return torrent ? HandleTorrentFile(path.c_str()) : HandleNzbFile(path.c_str());
+}
+
+bool HandleNzbFile(const char *path) {
+    return HandleFile(path, g_settings.NZB_Exec != 0, g_settings.NZB_Folder, "NZB");
+}
+
+bool HandleTorrentFile(const char *path) {
+    return HandleFile(path, g_settings.Torrent_Exec != 0, g_settings.Torrent_Folder, "Torrent");
+}

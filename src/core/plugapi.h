@@ -1,0 +1,22 @@
+// Download services for plugins: fetch a release file into the temporary
+// folder, then open it with the desktop's handler or move it into the NZB or
+// torrent folder, as the main settings say. Outcomes go to the Downloads list.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Fetches the URL into a temporary file and hands it to HandleTorrentFile
+// (torrent) or HandleNzbFile; false when the fetch or the hand-over failed.
+bool DownloadFile(const char *url, bool torrent);
+// Opens the file (NZB_Exec) or moves it into NZB_Folder; true on success.
+bool HandleNzbFile(const char *path);
+// The same with Torrent_Exec and Torrent_Folder.
+bool HandleTorrentFile(const char *path);
+
+// The reflected CRC-32 (polynomial 0xEDB88320, the checksum of zlib).
+uint32_t Crc32(const void *data, size_t size);
+// The temporary file DownloadFile uses for a URL:
+// <temp folder>quillon_dl.<pid>.<crc of the lower-cased URL>.<nzb|torrent>
+std::string DownloadTempPath(const char *url, bool torrent);

@@ -1,0 +1,102 @@
+// quillon-headless: runs the host without a window. It goes through the
+// program's start-up, loads the plugins from bin/plugins/ and the data
+// folder's plugins/, runs the check thread, and leaves through the normal exit
+// sequence (main.conf written, plugins shut down and unloaded). Every Log and
+// Downloads line, status text and notification is echoed to standard output.
+//
+// Usage: quillon-headless [--data FOLDER] [--scan-now] [--passes N]
+//   --data FOLDER  use FOLDER as the data folder instead of
+//                  $XDG_DATA_HOME/Quillon/ (main.conf, shows.conf, seen.conf,
+//                  plugins.ini and plugins/ live there)
+//   --scan-now     ask for a pass at once, as the Scan Now command does (the
+//                  same when the environment holds QUILLON_SCAN_NOW=1); the
+//                  pass starts as soon as a plugin is enabled
+//   --passes N     exit after N passes have ended (0, the default: run on)
+// The program also exits on SIGTERM, SIGINT or SIGHUP. Exit code 0, or the
+// start-up failure's code (0 when another copy runs, 1 when libcurl fails).
+#include <chrono>
+#include <clocale>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "checkcycle.h"
+#include "frontend.h"
+#include "host.h"
+#include "lifecycle.h"
+#include "log.h"
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void OnSignal(int) { stopRequested = 1; }
+
+int Usage() {
+    std::fprintf(stderr, "usage: quillon-headless [--data FOLDER] [--scan-now] [--passes N]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    std::setlocale(LC_ALL, "");
+    const char *dataFolder = nullptr;
+    bool scanNow = false;
+    long passes = 0;
+    const char *env = std::getenv("QUILLON_SCAN_NOW");
+    if (env && std::strcmp(env, "1") == 0)
+        scanNow = true;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--data") == 0 && i + 1 < argc) {
+            dataFolder = argv[++i];
+        } else if (std::strcmp(argv[i], "--scan-now") == 0) {
+            scanNow = true;
+        } else if (std::strcmp(argv[i], "--passes") == 0 && i + 1 < argc) {
+            char *end = nullptr;
+            passes = std::strtol(argv[++i], &end, 10);
+            if (!end || *end || passes < 0)
+                return Usage();
+        } else {
+            return Usage();
+        }
+    }
+    std::string folder;
+    if (dataFolder) {
+        folder = dataFolder;
+        if (folder.empty() || folder.back() != '/')
+            folder += '/';
+    }
+
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+
+    RecordingFrontEnd frontEnd;
+    frontEnd.SetEcho(true);
+    SetFrontEnd(&frontEnd);
+
+    int code = StartupBeforeWindow(argc, argv, dataFolder ? folder.c_str() : nullptr);
+    if (code >= 0) {
+        SetFrontEnd(nullptr);
+        return code;
+    }
+    SetStatus(L"Starting up...");
+    HostAfterWindow();
+    if (scanNow)
+        RequestScanNow();
+
+    while (!stopRequested && (passes == 0 || CompletedPasses() < passes))
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+
+    code = HostExit(nullptr, nullptr);
+    std::fflush(stdout);
+    SetFrontEnd(nullptr);
+    return code;
+}

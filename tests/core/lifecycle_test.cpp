@@ -1,0 +1,149 @@
+#include <filesystem>
+#include <set>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "checkstate.h"
+#include "core_fixture.h"
+#include "lifecycle.h"
+#include "vorlo/platform.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class LifecycleTest : public CoreTest {
+protected:
+    std::string Data() const { return box.Path() + "data/"; }
+    int Start() {
+        char arg0[] = "quillon";
+        char *argv[] = {arg0, nullptr};
+        return StartupBeforeWindow(1, argv, Data().c_str());
+    }
+    // Every file below the data folder with its contents.
+    std::set<std::string> Files() const {
+        std::set<std::string> out;
+        std::error_code ec;
+        for (auto &entry : fs::recursive_directory_iterator(Data(), ec))
+            out.insert(entry.path().string() + "=" +
+                       (entry.is_regular_file() ? ReadFileBytes(entry.path().string()) : "<dir>"));
+        return out;
+    }
+};
+
+TEST_F(LifecycleTest, HeadlessStartAndExitOnAFreshFolder) {
+    ASSERT_EQ(Start(), -1);
+    EXPECT_EQ(HostArgCount(), 1);
+    EXPECT_STREQ(HostArg(0), "quillon");
+    EXPECT_EQ(HostArg(1), nullptr);
+    EXPECT_EQ(std::string(g_paths.DataFolder), Data());
+    EXPECT_EQ(std::string(g_settings.NZB_Folder), Data() + "downloads/");
+    EXPECT_EQ(std::string(g_settings.Torrent_Folder), Data() + "downloads/");
+    EXPECT_TRUE(fs::is_directory(Data() + "downloads"));
+    EXPECT_EQ(g_settings.SecondsBetweenScans, 900);
+    EXPECT_EQ(ShowCount(), 0);
+    EXPECT_FALSE(box.Exists("data/main.conf"));
+    EXPECT_FALSE(box.Exists("data/shows.conf"));
+    EXPECT_FALSE(box.Exists("data/seen.conf"));
+    EXPECT_TRUE(front.Messages().empty());
+    EXPECT_FALSE(shuttingDown);
+
+    ExitBeginShutdown();
+    EXPECT_TRUE(shuttingDown);
+    ExitSaveSettings();
+    EXPECT_TRUE(box.Exists("data/main.conf"));
+    EXPECT_TRUE(fs::is_directory(Data() + "backup"));
+    EXPECT_FALSE(box.Exists("data/shows.conf"));
+    EXPECT_FALSE(box.Exists("data/seen.conf"));
+    EXPECT_EQ(ExitRelease(), 0);
+
+    // The next start reads what the last one wrote, and can take the lock again.
+    ASSERT_EQ(Start(), -1);
+    EXPECT_EQ(std::string(g_settings.NZB_Folder), Data() + "downloads/");
+    EXPECT_EQ(ExitRelease(), 0);
+}
+
+TEST_F(LifecycleTest, StartLoadsEveryFileAndFixesFolders) {
+    box.Write("data/main.conf", "Quill {\n AutoScan 1\n NZB_Folder " + box.Path() + "nzb\n Torrent_Folder " +
+                                    box.Path() + "tor//\n};\n");
+    box.Write("data/shows.conf", "Shows {\n Show0 {\n  ShowName B\n };\n Show1 {\n  ShowName A\n };\n};\n");
+    box.Write("data/seen.conf", "rel=" + std::to_string(FakeNow()) + "\r\n");
+    ASSERT_EQ(Start(), -1);
+    EXPECT_EQ(g_settings.AutoScan, 1);
+    EXPECT_EQ(std::string(g_settings.NZB_Folder), box.Path() + "nzb/");
+    EXPECT_TRUE(fs::is_directory(box.Path() + "nzb"));
+    EXPECT_EQ(std::string(g_settings.Torrent_Folder), box.Path() + "tor//");
+    ASSERT_EQ(ShowCount(), 2);
+    EXPECT_STREQ(GetShow(0)->ShowName, "A");
+    EXPECT_TRUE(IsSeen("rel"));
+    ExitRelease();
+    EXPECT_EQ(ShowCount(), 0);
+}
+
+TEST_F(LifecycleTest, GarbageFilesStillStart) {
+    std::string junk;
+    for (int i = 0; i < 3000; i++)
+        junk += static_cast<char>((i * 2654435761u) >> 24);
+    box.Write("data/main.conf", junk);
+    box.Write("data/shows.conf", junk);
+    box.Write("data/seen.conf", junk);
+    ASSERT_EQ(Start(), -1);
+    EXPECT_GE(g_settings.SecondsBetweenScans, 10);
+    EXPECT_TRUE(front.Messages().empty());
+    ExitRelease();
+}
+
+TEST_F(LifecycleTest, SecondCopyIsRefusedAndTouchesNothing) {
+    fs::create_directories(Data());
+    box.Write("data/main.conf", "Quill {\n AutoScan 1\n};\n");
+    box.Write("data/shows.conf", "Shows {\n};\n");
+    SetHostPaths(Data().c_str());
+    std::string lockPath = g_paths.InstanceLock;
+
+    // Another process holds the lock until told to let go.
+    int ready[2], done[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(done), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        int fd = PlatformAcquireInstanceLock(lockPath.c_str());
+        char c = fd >= 0 ? 'y' : 'n';
+        if (write(ready[1], &c, 1) != 1)
+            _exit(2);
+        if (read(done[0], &c, 1) < 0)
+            _exit(3);
+        _exit(0);
+    }
+    char got = 0;
+    ASSERT_EQ(read(ready[0], &got, 1), 1);
+    ASSERT_EQ(got, 'y');
+
+    auto before = Files();
+    EXPECT_EQ(Start(), 0);
+    auto messages = front.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].title, L"Fatal Error");
+    EXPECT_EQ(messages[0].text, L"Error: Quillon is already running!");
+    EXPECT_EQ(messages[0].icon, MessageIcon::Error);
+    EXPECT_EQ(messages[0].buttons, MessageButtons::Ok);
+    EXPECT_EQ(Files(), before);
+    EXPECT_EQ(g_settings.AutoScan, 0);  // main.conf was not even read
+
+    char c = 'x';
+    ASSERT_EQ(write(done[1], &c, 1), 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    for (int fd : {ready[0], ready[1], done[0], done[1]})
+        close(fd);
+
+    // Once the other copy is gone the lock is free again.
+    front.Clear();
+    EXPECT_EQ(Start(), -1);
+    EXPECT_TRUE(front.Messages().empty());
+    ExitRelease();
+}
+
+}  // namespace
