@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "format_support.h"
 
@@ -127,6 +128,42 @@ TEST_F(ConfigTree, FreeSectionEmptiesButKeepsTheRecord) {
     config.Clear();
     EXPECT_EQ(config.first, nullptr);
     EXPECT_EQ(config.last, nullptr);
+}
+
+TEST_F(ConfigTree, LongListsFindTheirSectionsAgainAfterFreesAndClears) {
+    Universal_Config config;
+    VR_SECTION *shows = config.AddSection(nullptr, "Shows");
+    std::vector<VR_SECTION *> made;
+    for (int i = 0; i < 3000; i++)
+        made.push_back(config.AddSection(shows, ("Show" + std::to_string(i)).c_str()));
+    EXPECT_EQ(config.AddSection(shows, "SHOW2999"), made[2999]);
+    EXPECT_EQ(config.AddSection(shows, "show0"), made[0]);
+    EXPECT_EQ(config.AddSection(nullptr, "shows"), shows);
+    // The same name under another parent is another section.
+    VR_SECTION *nested = config.AddSection(made[5], "Show0");
+    EXPECT_NE(nested, made[0]);
+    EXPECT_EQ(nested->parent, made[5]);
+    size_t count = 0;
+    VR_SECTION *tail = nullptr;
+    for (VR_SECTION *s = shows->children; s; s = s->next, count++)
+        tail = s;
+    EXPECT_EQ(count, 3000u);
+    EXPECT_EQ(tail, made[2999]);
+
+    // Freed sections are gone: adding their names makes fresh ones, in order.
+    config.FreeSection(shows);
+    VR_SECTION *again = config.AddSection(shows, "Show1");
+    VR_SECTION *next = config.AddSection(shows, "Show2");
+    EXPECT_EQ(shows->children, again);
+    EXPECT_EQ(again->next, next);
+    EXPECT_EQ(next->prev, again);
+    EXPECT_EQ(config.AddSection(shows, "show1"), again);
+
+    config.Clear();
+    VR_SECTION *fresh = config.AddSection(nullptr, "Shows");
+    EXPECT_EQ(config.first, fresh);
+    EXPECT_EQ(config.last, fresh);
+    EXPECT_EQ(fresh->prev, nullptr);
 }
 
 TEST_F(ConfigTree, DeepNestingIsReadAndFreedWithoutRecursion) {

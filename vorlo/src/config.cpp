@@ -43,6 +43,15 @@ void StoredName(char out[VR_NAME_MAX + 1], const char *name) {
     out[length] = '\0';
 }
 
+// Index key of a section: its parent's address and its stored name with
+// A to Z folded, so that two names that StrICmp calls equal give one key.
+std::string SectionKey(const VR_SECTION *parent, const char *storedName) {
+    std::string key(reinterpret_cast<const char *>(&parent), sizeof parent);
+    for (const char *p = storedName; *p; ++p)
+        key += (*p >= 'A' && *p <= 'Z') ? static_cast<char>(*p - 'A' + 'a') : *p;
+    return key;
+}
+
 bool NameEquals(const char *stored, const char *name) {
     char wanted[VR_NAME_MAX + 1];
     StoredName(wanted, name);
@@ -126,7 +135,8 @@ bool ReadLine(FILE *stream, std::string &line) {
     int c;
     bool any = false;
     bool ended = false;
-    while ((c = getc(stream)) != EOF) {
+    // The stream belongs to this read alone: no per-character locking.
+    while ((c = getc_unlocked(stream)) != EOF) {
         any = true;
         if (c == '\0')
             ended = true;
@@ -273,6 +283,8 @@ void Universal_Config::Clear() {
     }
     first = nullptr;
     last = nullptr;
+    sectionIndex.clear();
+    lastChild.clear();
 }
 
 VR_SECTION *Universal_Config::GetSection(VR_SECTION *parent, const char *name) {
@@ -287,17 +299,27 @@ VR_SECTION *Universal_Config::GetSection(VR_SECTION *parent, const char *name) {
 VR_SECTION *Universal_Config::AddSection(VR_SECTION *parent, const char *name) {
     if (!name)
         return nullptr;
+    // An existing section of that name is returned, as a walk of the
+    // siblings would find it; the index answers without the walk.
+    char stored[VR_NAME_MAX + 1];
+    StoredName(stored, name);
+    std::string key = SectionKey(parent, stored);
+    auto found = sectionIndex.find(key);
+    if (found != sectionIndex.end())
+        return found->second;
     VR_SECTION *tail = nullptr;
-    for (VR_SECTION *section = parent ? parent->children : first; section; section = section->next) {
-        if (NameEquals(section->name, name))
-            return section;
-        tail = section;
-    }
+    auto known = lastChild.find(parent);
+    if (known != lastChild.end())
+        tail = known->second;
+    else
+        tail = parent ? parent->children : first;
+    while (tail && tail->next)
+        tail = tail->next;
     VR_SECTION *section = static_cast<VR_SECTION *>(ZMALLOC(sizeof(VR_SECTION)));
     if (!section)
         return nullptr;
     memset(section, 0, sizeof(*section));
-    StoredName(section->name, name);
+    memcpy(section->name, stored, sizeof stored);
     section->parent = parent;
     section->prev = tail;
     if (tail)
@@ -308,6 +330,8 @@ VR_SECTION *Universal_Config::AddSection(VR_SECTION *parent, const char *name) {
         first = section;
     if (!parent)
         last = section;
+    sectionIndex[key] = section;
+    lastChild[parent] = section;
     return section;
 }
 
@@ -396,6 +420,8 @@ void Universal_Config::FreeSection(VR_SECTION *section) {
         }
         VR_SECTION *next = node->next;
         VR_SECTION *parent = node->parent;
+        sectionIndex.erase(SectionKey(parent, node->name));
+        lastChild.erase(node);
         FreeEntries(node);
         ZFREE(node);
         if (next) {
@@ -406,6 +432,7 @@ void Universal_Config::FreeSection(VR_SECTION *section) {
         }
     }
     section->children = nullptr;
+    lastChild.erase(section);
 }
 
 bool Universal_Config::ReadStream(FILE *stream, const char *fileName, VR_SECTION *start) {

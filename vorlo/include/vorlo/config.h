@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -86,6 +87,12 @@ public:
 
 private:
     std::vector<VR_SECTION *> stack;
+    // Every section of the tree by its parent and its name (letter case
+    // folded), and the last child of each parent (nullptr: the top level),
+    // so that adding a section to a long list costs the same as to a short
+    // one. Kept by AddSection, FreeSection and Clear.
+    std::unordered_map<std::string, VR_SECTION *> sectionIndex;
+    std::unordered_map<const VR_SECTION *, VR_SECTION *> lastChild;
     // Files being read, outermost first (device and inode), and the include
     // nesting depth: an include cycle or a runaway nesting is refused.
     std::vector<std::pair<unsigned long long, unsigned long long>> openFiles;
