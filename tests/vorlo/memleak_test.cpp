@@ -206,6 +206,57 @@ TEST_F(MemLeak, ReportListsLiveBlocksInAllocationOrder) {
     ZFREE(second);
 }
 
+TEST_F(MemLeak, MovedBlocksKeepTheirPlaceInTheReport) {
+    ASSERT_EQ(MemLeakBlocks(), 0u) << "blocks leaked by earlier tests";
+    char *first = static_cast<char *>(zmalloc(4, "a.cpp", 1));
+    char *middle = static_cast<char *>(zmalloc(4, "b.cpp", 2));
+    char *last = static_cast<char *>(zmalloc(4, "c.cpp", 3));
+    // Grown far beyond its size, each block has to move.
+    first = static_cast<char *>(zrealloc(first, 1 << 20, "a.cpp", 11));
+    middle = static_cast<char *>(zrealloc(middle, 1 << 20, "b.cpp", 12));
+    last = static_cast<char *>(zrealloc(last, 1 << 20, "c.cpp", 13));
+    ASSERT_TRUE(first && middle && last);
+    std::string report = Report();
+    size_t a = report.find("a.cpp, line 11"), b = report.find("b.cpp, line 12"), c = report.find("c.cpp, line 13");
+    ASSERT_NE(a, std::string::npos);
+    ASSERT_NE(b, std::string::npos);
+    ASSERT_NE(c, std::string::npos);
+    EXPECT_LT(a, b);
+    EXPECT_LT(b, c);
+    ZFREE(middle);
+    ZFREE(first);
+    ZFREE(last);
+    EXPECT_EQ(Report().find("Unfreed Ptr: "), std::string::npos);
+}
+
+TEST_F(MemLeak, ManyBlocksStayFindableWhateverTheOrderOfFrees) {
+    std::vector<char *> blocks;
+    for (int i = 0; i < 20000; i++) {
+        blocks.push_back(static_cast<char *>(ZMALLOC(8 + i % 24)));
+        ASSERT_NE(blocks.back(), nullptr);
+        blocks.back()[0] = static_cast<char>(i);
+    }
+    for (size_t i = 0; i < blocks.size(); i += 7)
+        blocks[i] = static_cast<char *>(ZREALLOC(blocks[i], 100));
+    // Free in a scattered order: every third from the back, then the rest.
+    for (size_t i = blocks.size(); i-- > 0;) {
+        if (i % 3 == 0) {
+            EXPECT_EQ(blocks[i][0], static_cast<char>(i));
+            ZFREE(blocks[i]);
+            blocks[i] = nullptr;
+        }
+    }
+    for (char *b : blocks)
+        if (b)
+            ZFREE(b);
+    // A block freed before is unknown now.
+    char *gone = static_cast<char *>(ZMALLOC(8));
+    ZFREE(gone);
+    CaptureStdout();
+    zfree(gone, "again.cpp", 5);
+    EXPECT_NE(GetCapturedStdout().find("non-registered pointer"), std::string::npos);
+}
+
 TEST_F(MemLeak, ReportFileThatCannotBeOpened) {
     Sandbox box;
     std::string path = box.File("missing/report.txt");

@@ -9,7 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <unordered_map>
+
+#include <pthread.h>
 #include <utility>
 #include <vector>
 
@@ -28,15 +29,115 @@ struct RawMemory {
 };
 const RawMemory kHeap = {malloc, realloc, free};
 
+// Longest file name a record keeps (a longer one is cut).
+const size_t kFileNameMax = 255;
+
 struct BlockRecord {
-    char file[256];
-    char operation[16];
+    // The allocation site's file name, kept once per distinct name (see
+    // InternFileName) rather than copied into every record: a small record
+    // keeps a tree of many blocks within the caches.
+    const char *file;
+    const char *operation;  // zmalloc or zrealloc
     int32_t line;
     uint32_t size;
     unsigned char *raw;
     // Registry links, in allocation order.
     BlockRecord *prev;
     BlockRecord *next;
+};
+
+// Index from a block's user pointer to its record: an open-addressing table
+// (linear probing, at most half full) whose slots hold the key beside the
+// record, so that a lookup usually reads one cache line and allocates
+// nothing. Removing a key and adding another never allocates either, which
+// lets zrealloc move a block without any risk of losing it.
+class BlockIndex {
+public:
+    BlockRecord *Find(const void *key) const {
+        if (!slots)
+            return nullptr;
+        for (size_t i = Home(key);; i = (i + 1) & mask) {
+            if (slots[i].key == key)
+                return slots[i].record;
+            if (!slots[i].key)
+                return nullptr;
+        }
+    }
+    // False when the table could not grow (out of memory).
+    bool Insert(const void *key, BlockRecord *record) {
+        if ((count + 1) * 2 > capacity() && !Resize(capacity() ? capacity() * 2 : 64))
+            return false;
+        size_t i = Home(key);
+        while (slots[i].key)
+            i = (i + 1) & mask;
+        slots[i].key = key;
+        slots[i].record = record;
+        ++count;
+        return true;
+    }
+    // Removes a key that is present, moving later entries of its probe run
+    // back so that no marker of a removed entry is left behind.
+    void Erase(const void *key) {
+        size_t i = Home(key);
+        while (slots[i].key != key)
+            i = (i + 1) & mask;
+        for (size_t j = i;;) {
+            j = (j + 1) & mask;
+            if (!slots[j].key)
+                break;
+            size_t home = Home(slots[j].key);
+            // Entry j stays when its home lies cyclically within (i, j].
+            bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
+            if (stays)
+                continue;
+            slots[i] = slots[j];
+            i = j;
+        }
+        slots[i].key = nullptr;
+        slots[i].record = nullptr;
+        --count;
+    }
+    // Gives memory back once the table is mostly empty (failure keeps it).
+    void Shrink() {
+        if (capacity() > 1024 && count * 8 < capacity())
+            Resize(capacity() / 2);
+    }
+
+private:
+    struct Slot {
+        const void *key;
+        BlockRecord *record;
+    };
+    size_t capacity() const { return slots ? mask + 1 : 0; }
+    size_t Home(const void *key) const {
+        uint64_t h = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(key)) * 0x9E3779B97F4A7C15ull;
+        return static_cast<size_t>(h >> 32) & mask;
+    }
+    bool Resize(size_t newCapacity) {
+        auto *fresh = static_cast<Slot *>(calloc(newCapacity, sizeof(Slot)));
+        if (!fresh)
+            return false;
+        Slot *old = slots;
+        size_t oldCapacity = capacity();
+        slots = fresh;
+        mask = newCapacity - 1;
+        count = 0;
+        for (size_t i = 0; i < oldCapacity; ++i) {
+            if (!old[i].key)
+                continue;
+            size_t at = Home(old[i].key);
+            while (slots[at].key)
+                at = (at + 1) & mask;
+            slots[at] = old[i];
+            ++count;
+        }
+        free(old);
+        return true;
+    }
+
+    Slot *slots = nullptr;
+    size_t mask = 0;
+    size_t count = 0;
 };
 
 // The registry: a list in allocation order (for the report) plus a hash index
@@ -46,7 +147,7 @@ struct Registry {
     Mutex lock{"MemLeak"};
     BlockRecord *head = nullptr;
     BlockRecord *tail = nullptr;
-    std::unordered_map<const void *, BlockRecord *> index;
+    BlockIndex index;
     uint64_t bytes = 0;
     uint64_t blocks = 0;
 
@@ -81,9 +182,76 @@ Registry &TheRegistry() {
 
 void *UserPointer(const BlockRecord *r) { return r->raw + kGuard; }
 
+// The file names of allocation sites, each copied once into static storage
+// and kept for the life of the module. Nothing here lives on the heap, so a
+// module that is unloaded leaves nothing behind for a leak checker; only
+// when the storage is full (hundreds of distinct files) does a name get a
+// heap copy of its own, kept as well. Constant-initialised and trivially
+// destructible, so it works before and after static construction.
+struct FileNameTable {
+    struct Hint {
+        const char *given;  // the pointer a caller passed
+        const char *kept;   // our copy of its text
+        size_t length;
+    };
+    pthread_mutex_t lock;
+    size_t used;   // bytes of `arena` in use
+    size_t count;  // entries of `names` in use
+    const char *names[512];
+    size_t lengths[512];
+    Hint hints[256];  // by the caller's pointer: most calls end here
+    char arena[32768];
+};
+FileNameTable fileNames = {PTHREAD_MUTEX_INITIALIZER, 0, 0, {}, {}, {}, {}};
+
+// Our copy of a file name, cut at kFileNameMax characters. A hint is used
+// only when its text still matches, so a pointer reused by another module
+// after an unload cannot give a wrong name.
+const char *InternFileName(const char *file) {
+    if (!file)
+        file = "";
+    size_t length = strnlen(file, kFileNameMax);
+    FileNameTable &t = fileNames;
+    pthread_mutex_lock(&t.lock);
+    FileNameTable::Hint &hint = t.hints[(reinterpret_cast<uintptr_t>(file) >> 3) % 256];
+    const char *kept = nullptr;
+    if (hint.given == file && hint.length == length && memcmp(hint.kept, file, length) == 0) {
+        kept = hint.kept;
+    } else {
+        for (size_t i = 0; i < t.count && !kept; ++i)
+            if (t.lengths[i] == length && memcmp(t.names[i], file, length) == 0)
+                kept = t.names[i];
+        if (!kept) {
+            char *copy = nullptr;
+            if (t.count < sizeof t.names / sizeof t.names[0] && t.used + length + 1 <= sizeof t.arena) {
+                copy = t.arena + t.used;
+                t.used += length + 1;
+                t.names[t.count] = copy;
+                t.lengths[t.count] = length;
+                t.count++;
+            } else {
+                copy = static_cast<char *>(malloc(length + 1));
+            }
+            if (copy) {
+                memcpy(copy, file, length);
+                copy[length] = '\0';
+                kept = copy;
+            } else {
+                kept = "";
+                length = 0;
+            }
+        }
+        hint.given = file;
+        hint.kept = kept;
+        hint.length = length;
+    }
+    pthread_mutex_unlock(&t.lock);
+    return kept;
+}
+
 void SetOrigin(BlockRecord *r, const char *operation, const char *file, int line) {
-    snprintf(r->file, sizeof r->file, "%s", file ? file : "");
-    snprintf(r->operation, sizeof r->operation, "%s", operation);
+    r->file = InternFileName(file);
+    r->operation = operation;
     r->line = line;
 }
 
@@ -127,20 +295,23 @@ void MemLeakMessage(int level, const char *message, const char *file, int line) 
     fflush(stdout);
 }
 
+// A block is one heap allocation: its record, then the guarded bytes (pre
+// marker, the caller's bytes, post marker). Keeping the record beside the
+// bytes it describes means one allocation per block and one cache line to
+// touch when the block is checked and freed.
+static unsigned char *RawBytes(BlockRecord *record) { return reinterpret_cast<unsigned char *>(record + 1); }
+
+static size_t WholeSize(size_t size) { return sizeof(BlockRecord) + size + 2 * kGuard; }
+
 void *zmalloc(size_t size, const char *file, int line) {
     MemLeakMessage(0, "zmalloc() called", file, line);
     if (size == 0 || size > kMaxSize)
         return nullptr;
-    auto *record = static_cast<BlockRecord *>(kHeap.allocate(sizeof(BlockRecord)));
+    auto *record = static_cast<BlockRecord *>(kHeap.allocate(WholeSize(size)));
     if (!record)
         return nullptr;
-    memset(record, 0, sizeof *record);
-    auto *raw = static_cast<unsigned char *>(kHeap.allocate(size + 2 * kGuard));
-    if (!raw) {
-        kHeap.release(record);
-        return nullptr;
-    }
-    memset(raw, 0, size + 2 * kGuard);
+    memset(record, 0, WholeSize(size));
+    unsigned char *raw = RawBytes(record);
     SetOrigin(record, "zmalloc", file, line);
     record->size = static_cast<uint32_t>(size);
     record->raw = raw;
@@ -149,10 +320,7 @@ void *zmalloc(size_t size, const char *file, int line) {
     Registry &reg = TheRegistry();
     {
         MutexHold hold(reg.lock);
-        try {
-            reg.index.emplace(UserPointer(record), record);
-        } catch (const std::bad_alloc &) {
-            kHeap.release(raw);
+        if (!reg.index.Insert(UserPointer(record), record)) {
             kHeap.release(record);
             return nullptr;
         }
@@ -173,34 +341,47 @@ void *zrealloc(void *ptr, size_t size, const char *file, int line) {
     MemLeakMessage(0, "zrealloc() called", file, line);
     Registry &reg = TheRegistry();
     MutexHold hold(reg.lock);
-    auto it = reg.index.find(ptr);
-    if (it == reg.index.end()) {
+    BlockRecord *record = reg.index.Find(ptr);
+    if (!record) {
         MemLeakMessage(2, "Warning! Attempted to zrealloc() an unregistered ptr!", file, line);
         return nullptr;
     }
-    BlockRecord *record = it->second;
     CheckMarker(record, record->raw, "pre", "zrealloc", file, line);
     CheckMarker(record, record->raw + kGuard + record->size, "post", "zrealloc", file, line);
     if (size > kMaxSize)
         return nullptr;  // stays registered as it was
 
-    auto *raw = static_cast<unsigned char *>(kHeap.resize(record->raw, size + 2 * kGuard));
-    if (!raw)
+    // The index entry is taken out before the resize and put back after it,
+    // at the block's new address when it moved. A removal followed by an
+    // addition never allocates, so the block cannot become unfindable.
+    reg.index.Erase(ptr);
+    auto *moved = static_cast<BlockRecord *>(kHeap.resize(record, WholeSize(size)));
+    if (!moved) {
+        reg.index.Insert(ptr, record);
         return nullptr;  // the old block is untouched and stays registered
-    unsigned char *user = raw + kGuard;
-    if (user != ptr) {
-        // Re-key the index entry in place: moving the node allocates nothing,
-        // so the block cannot become unfindable.
-        auto node = reg.index.extract(it);
-        node.key() = user;
-        reg.index.insert(std::move(node));
     }
-    record->raw = raw;
+    const bool relocated = moved != record;
+    BlockRecord *block = moved;
+    if (relocated) {
+        // The record moved with the bytes: its neighbours in the registry follow it.
+        if (block->prev)
+            block->prev->next = block;
+        else
+            reg.head = block;
+        if (block->next)
+            block->next->prev = block;
+        else
+            reg.tail = block;
+    }
+    unsigned char *raw = RawBytes(block);
+    block->raw = raw;
+    unsigned char *user = raw + kGuard;
+    reg.index.Insert(user, block);
     WriteMarkers(raw, size);
-    SetOrigin(record, "zrealloc", file, line);
-    reg.bytes -= record->size;
+    SetOrigin(block, "zrealloc", file, line);
+    reg.bytes -= block->size;
     reg.bytes += size;
-    record->size = static_cast<uint32_t>(size);
+    block->size = static_cast<uint32_t>(size);
     return user;
 }
 
@@ -210,13 +391,13 @@ void zfree(void *ptr, const char *file, int line) {
     BlockRecord *record;
     {
         MutexHold hold(reg.lock);
-        auto it = reg.index.find(ptr);
-        if (it == reg.index.end()) {
+        record = reg.index.Find(ptr);
+        if (!record) {
             MemLeakMessage(1, "Warning! Attempted to zfree() non-registered pointer!", file, line);
             return;
         }
-        record = it->second;
-        reg.index.erase(it);
+        reg.index.Erase(ptr);
+        reg.index.Shrink();
         reg.Unlink(record);
         reg.blocks -= 1;
         reg.bytes -= record->size;
@@ -227,7 +408,6 @@ void zfree(void *ptr, const char *file, int line) {
         MemLeakDump(stdout, record->raw, whole);
     if (!CheckMarker(record, record->raw + kGuard + record->size, "post", "zfree", file, line))
         MemLeakDump(stdout, record->raw, whole);
-    kHeap.release(record->raw);
     kHeap.release(record);
 }
 
