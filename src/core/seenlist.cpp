@@ -14,7 +14,32 @@
 #include "vorlo/text.h"
 
 Mutex SeenListLock("SeenListLock");
-std::map<std::string, int64_t> SeenList;
+SeenMap SeenList;
+
+int64_t &SeenMap::operator[](const std::string &name) {
+    auto placed = map.try_emplace(name, 0);
+    if (placed.second)
+        index.insert(std::string_view(placed.first->first));
+    return placed.first->second;
+}
+
+SeenMap::iterator SeenMap::erase(iterator at) {
+    index.erase(std::string_view(at->first));
+    return map.erase(at);
+}
+
+size_t SeenMap::erase(std::string_view name) {
+    auto at = map.find(name);
+    if (at == map.end())
+        return 0;
+    erase(at);
+    return 1;
+}
+
+void SeenMap::clear() {
+    index.clear();
+    map.clear();
+}
 
 namespace {
 
@@ -91,6 +116,7 @@ void MarkSeen(const char *name) {
 bool IsSeen(const char *name) {
     if (!name)
         return false;
+    std::string_view key(name);
     MutexHold hold(SeenListLock);
-    return SeenList.find(name) != SeenList.end();
+    return SeenList.Contains(key);
 }

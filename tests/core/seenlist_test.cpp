@@ -11,7 +11,7 @@ class SeenListTest : public CoreTest {
 protected:
     static std::map<std::string, int64_t> Snapshot() {
         MutexHold hold(SeenListLock);
-        return SeenList;
+        return {SeenList.begin(), SeenList.end()};
     }
 };
 
@@ -45,6 +45,41 @@ TEST_F(SeenListTest, EntriesExpireAfterExactly60Days) {
     auto left = Snapshot();
     EXPECT_EQ(left.size(), 1u);
     EXPECT_EQ(left.count("kept"), 1u);
+}
+
+TEST_F(SeenListTest, IsSeenFollowsEveryWayTheListChanges) {
+    int64_t now = FakeNow();
+    {
+        MutexHold hold(SeenListLock);
+        SeenList["old"] = now - 61 * kDay;
+        SeenList["fresh"] = now;
+        SeenList["deleted"] = now;
+    }
+    MarkSeen("marked");
+    EXPECT_TRUE(IsSeen("old"));
+    {
+        // As the seen list editor deletes an entry.
+        MutexHold hold(SeenListLock);
+        EXPECT_EQ(SeenList.erase("deleted"), 1u);
+        EXPECT_EQ(SeenList.erase("deleted"), 0u);
+    }
+    EXPECT_FALSE(IsSeen("deleted"));
+    ASSERT_TRUE(SaveSeen());  // drops "old"
+    EXPECT_FALSE(IsSeen("old"));
+    EXPECT_TRUE(IsSeen("fresh"));
+    EXPECT_TRUE(IsSeen("marked"));
+
+    LoadSeen();  // replaces the list with the file's entries
+    EXPECT_TRUE(IsSeen("fresh"));
+    EXPECT_TRUE(IsSeen("marked"));
+    EXPECT_FALSE(IsSeen("old"));
+    {
+        MutexHold hold(SeenListLock);
+        SeenList.clear();
+    }
+    EXPECT_FALSE(IsSeen("fresh"));
+    MarkSeen("fresh");
+    EXPECT_TRUE(IsSeen("fresh"));
 }
 
 TEST_F(SeenListTest, MarkingAgainRefreshesTheTime) {
