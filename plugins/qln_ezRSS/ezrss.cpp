@@ -7,8 +7,12 @@
 #include <vorlo/text.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <string>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -30,17 +34,30 @@ bool HasEpisodeTag(const char *title, const char *tag) {
 }
 
 // Replaces "out.txt" in the data folder with the exact bytes of the answer;
-// left out silently when the file cannot be written.
+// left out silently when the file cannot be written. The bytes are written
+// over the old ones and the file is then cut to their length, instead of
+// emptying it first: on file systems that flush a file emptied and rewritten
+// when it is closed (ext4) the emptying made every search wait for the disk.
 void KeepLastAnswer(const ReceiveBuffer &answer) {
     const QLN_HOST_API *host = FrameHost();
     std::string path = host->DataFolder ? host->DataFolder : "";
     path += "out.txt";
-    FILE *out = std::fopen(path.c_str(), "wb");
-    if (!out)
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
         return;
-    if (answer.size)
-        std::fwrite(answer.data, 1, answer.size, out);
-    std::fclose(out);
+    size_t written = 0;
+    while (written < answer.size) {
+        ssize_t n = write(fd, answer.data + written, answer.size - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        written += static_cast<size_t>(n);
+    }
+    if (ftruncate(fd, static_cast<off_t>(written)) != 0) {
+        // Nothing more can be done; the search goes on either way.
+    }
+    close(fd);
 }
 
 int EzInit(int, const QLN_HOST_API *host) {
