@@ -121,17 +121,19 @@ bool PlatformDataFolder(const char *app, char *out, size_t size) {
     const char *xdg = getenv("XDG_DATA_HOME");
     const char *home = getenv("HOME");
     // Only absolute paths name a folder; a relative one is ignored.
+    auto withoutSlashes = [](std::string path) {
+        while (!path.empty() && path.back() == '/')
+            path.pop_back();
+        return path;
+    };
     if (xdg && xdg[0] == '/')
-        base = xdg;
+        base = withoutSlashes(xdg);
     else if (home && home[0] == '/')
-        base = std::string(home) + "/.local/share";
+        base = withoutSlashes(home) + "/.local/share";
     std::string folder;
-    if (!base.empty()) {
-        while (base.size() > 1 && base.back() == '/')
-            base.pop_back();
+    if (!base.empty() || (xdg && xdg[0] == '/'))
         folder = base + "/" + (app ? app : "") + "/";
-    }
-    if (folder.empty() || !app || !*app || folder.size() + 1 > size || !MakeFolders(base, 0700) ||
+    if (folder.empty() || !app || !*app || folder.size() + 1 > size || (!base.empty() && !MakeFolders(base, 0700)) ||
         !PlatformMakeFolder(folder.c_str(), 0700)) {
         CopyOut("./", out, size);
         return false;

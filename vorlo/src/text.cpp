@@ -171,26 +171,23 @@ int StringTokenizer::CountTokens() const {
 }
 
 std::string StringTokenizer::GetTokensString(int first, int last) const {
-    const char delim = static_cast<char>(delimiter);
     std::string out;
     int word = 0;
     const char *p = text;
-    while (*p) {
-        while (*p == delim)
-            ++p;
+    for (;;) {
+        p += strspn(p, delimiters);
         if (!*p)
             break;
-        const char *start = p;
-        while (*p && *p != delim)
-            ++p;
+        size_t length = strcspn(p, delimiters);
         ++word;
         if (word > last)
             break;
         if (word >= first) {
             if (!out.empty())
-                out += delim;
-            out.append(start, static_cast<size_t>(p - start));
+                out += delimiters;
+            out.append(p, length);
         }
+        p += length;
     }
     return out;
 }

@@ -25,7 +25,9 @@ ThreadList &TheList() {
 
 std::atomic<int> failNextStarts{0};
 
-void Unregister(ThreadRecord *record) {
+// Unlinks and frees the record under the list's lock, so that a thread seen
+// as gone by ThreadCount() has released everything.
+void EndThread(ThreadRecord *record) {
     ThreadList &list = TheList();
     MutexHold hold(list.lock);
     if (record->prev)
@@ -35,10 +37,6 @@ void Unregister(ThreadRecord *record) {
     if (record->next)
         record->next->prev = record->prev;
     list.count -= 1;
-}
-
-void EndThread(ThreadRecord *record) {
-    Unregister(record);
     ZFREE(record);
 }
 

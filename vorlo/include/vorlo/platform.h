@@ -5,22 +5,25 @@
 
 #include <cstddef>
 
-// $XDG_DATA_HOME (or $HOME/.local/share) with "/<app>/" appended, creating the
-// base folder when missing and the app folder (one level, mode 0700). Writes
-// "./" and returns false when no such folder can be named or created.
+// $XDG_DATA_HOME (or $HOME/.local/share when it is unset, empty or not an
+// absolute path) with "/<app>/" appended, creating the missing base folders
+// and the app folder with mode 0700. Writes "./" and returns false when no
+// such folder can be named or created, or the path does not fit `size`.
 bool PlatformDataFolder(const char *app, char *out, size_t size);
 // The system temporary folder ($TMPDIR, else /tmp) with '/' appended.
 void PlatformTempFolder(char *out, size_t size);
 // The folder of the running executable (/proc/self/exe), ending in '/'.
 void PlatformProgramFolder(char *out, size_t size);
 
-// Starts `xdg-open target` detached (found through PATH) and does not wait.
-// False only when the process could not be started.
+// Starts `xdg-open target` detached (found through PATH, in its own session,
+// never a child of the caller) and does not wait for it. False only when the
+// process could not be started (e.g. no xdg-open on PATH).
 bool PlatformOpen(const char *target);
 
 // Moves a file, never replacing an existing destination. Falls back to copy
-// and delete when the two paths are on different file systems. Returns 0 or
-// the errno value of the failure (EEXIST when the destination exists).
+// and delete when the two paths are on different file systems (a partial copy
+// is removed; the copy keeps the source's permission bits). Returns 0 or the
+// errno value of the failure (EEXIST when the destination exists).
 int PlatformMoveFile(const char *from, const char *to);
 
 bool PlatformFileExists(const char *path);

@@ -1,0 +1,278 @@
+// Allocation tracker: counters, guard checks and their messages, the report
+// and the dump.
+#include "vorlo/memleak.h"
+
+#include "sandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <cinttypes>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+namespace {
+
+std::string Format(const char *format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char *format, ...) {
+    char buffer[512];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    return buffer;
+}
+
+std::string Dump(const void *bytes, size_t count) {
+    Sandbox box;
+    FILE *out = fopen(box.File("dump").c_str(), "wb");
+    MemLeakDump(out, bytes, count);
+    fclose(out);
+    return box.Read("dump");
+}
+
+std::string Report() {
+    Sandbox box;
+    MemLeakReportFile(box.File("report").c_str());
+    return box.Read("report");
+}
+
+class MemLeak : public testing::Test {
+protected:
+    void SetUp() override {
+        blocks = MemLeakBlocks();
+        bytes = MemLeakBytes();
+    }
+    void TearDown() override {
+        EXPECT_EQ(MemLeakBlocks(), blocks) << "a test left tracked blocks behind";
+        EXPECT_EQ(MemLeakBytes(), bytes);
+    }
+    uint64_t blocks = 0, bytes = 0;
+};
+
+}  // namespace
+
+TEST_F(MemLeak, BlocksAreZeroedGuardedAndCounted) {
+    auto *p = static_cast<unsigned char *>(ZMALLOC(10));
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(MemLeakBlocks(), blocks + 1);
+    EXPECT_EQ(MemLeakBytes(), bytes + 10);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(p[i], 0);
+    EXPECT_EQ(memcmp(p - 8, "VORLOKAP", 8), 0);
+    EXPECT_EQ(memcmp(p + 10, "VORLOKAP", 8), 0);
+    CaptureStdout();
+    ZFREE(p);
+    EXPECT_EQ(GetCapturedStdout(), "");  // traces print nothing
+}
+
+TEST_F(MemLeak, SizeZeroGivesNothing) {
+    EXPECT_EQ(ZMALLOC(0), nullptr);
+    EXPECT_EQ(MemLeakBlocks(), blocks);
+    EXPECT_EQ(MemLeakBytes(), bytes);
+}
+
+TEST_F(MemLeak, ReallocOfNoneAllocatesAndToZeroFrees) {
+    char *p = static_cast<char *>(ZREALLOC(nullptr, 5));
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(MemLeakBlocks(), blocks + 1);
+    CaptureStdout();
+    EXPECT_EQ(ZREALLOC(p, 0), nullptr);
+    EXPECT_EQ(GetCapturedStdout(), "");
+    EXPECT_EQ(MemLeakBlocks(), blocks);
+}
+
+TEST_F(MemLeak, ReallocKeepsContentsMovesGuardsAndCounts) {
+    char *p = ZSTRDUP("hello");
+    // Enough blocks in between that growing usually has to move the block.
+    char *q = static_cast<char *>(ZREALLOC(p, 100000));
+    ASSERT_NE(q, nullptr);
+    EXPECT_STREQ(q, "hello");
+    EXPECT_EQ(MemLeakBytes(), bytes + 100000);
+    EXPECT_EQ(memcmp(q + 100000, "VORLOKAP", 8), 0);
+    q = static_cast<char *>(ZREALLOC(q, 3));
+    EXPECT_EQ(memcmp(q, "hel", 3), 0);
+    EXPECT_EQ(memcmp(q + 3, "VORLOKAP", 8), 0);
+    EXPECT_EQ(MemLeakBytes(), bytes + 3);
+    CaptureStdout();
+    ZFREE(q);  // still findable under its new address, guards intact
+    EXPECT_EQ(GetCapturedStdout(), "");
+}
+
+TEST_F(MemLeak, ReallocOfUnknownPointerIsRefused) {
+    char local[16];
+    CaptureStdout();
+    EXPECT_EQ(zrealloc(local, 32, "caller.cpp", 12), nullptr);
+    EXPECT_EQ(GetCapturedStdout(),
+              "MemLeak : Level 2 Message : Warning! Attempted to zrealloc() an unregistered ptr! : File : "
+              "caller.cpp:12\n");
+}
+
+TEST_F(MemLeak, ByteWrittenPastTheEndIsReportedAndDumpedOnFree) {
+    char *p = static_cast<char *>(zmalloc(10, "src/alloc.cpp", 77));
+    p[10] = 'X';
+    std::string expected =
+        "MemLeak : Level 2 Message : Warning! Pointer has been corrupted (post, zfree, XORLOKAP)! : File : "
+        "free.cpp:5\n" +
+        Format("MemLeak : Level 2 Message : ^ Last FFL -> zmalloc, size: 10, ptr: %p : File : src/alloc.cpp:77\n",
+               static_cast<void *>(p - 8)) +
+        "00000000h: 56 4F 52 4C 4F 4B 41 50 00 00 00 00 00 00 00 00  ; VORLOKAP........\n"
+        "00000010h: 00 00 58 4F 52 4C 4F 4B 41 50                    ; ..XORLOKAP      \n";
+    CaptureStdout();
+    zfree(p, "free.cpp", 5);
+    EXPECT_EQ(GetCapturedStdout(), expected);
+    EXPECT_EQ(MemLeakBlocks(), blocks);  // freed whatever the check found
+}
+
+TEST_F(MemLeak, DamagedFrontGuardIsReportedOnReallocAndFree) {
+    char *p = static_cast<char *>(zmalloc(4, "a.cpp", 1));
+    p[-1] = '!';
+    char *old = p;
+    CaptureStdout();
+    p = static_cast<char *>(zrealloc(p, 6, "b.cpp", 2));
+    EXPECT_EQ(GetCapturedStdout(),
+              "MemLeak : Level 2 Message : Warning! Pointer has been corrupted (pre, zrealloc, VORLOKA!)! : File : "
+              "b.cpp:2\n" +
+                  Format("MemLeak : Level 2 Message : ^ Last FFL -> zmalloc, size: 4, ptr: %p : File : a.cpp:1\n",
+                         static_cast<void *>(old - 8)));
+    std::string out;
+    // The resize rewrote both guards and recorded its own origin.
+    CaptureStdout();
+    p[-8] = 'W';
+    zfree(p, "c.cpp", 3);
+    out = GetCapturedStdout();
+    EXPECT_NE(out.find("(pre, zfree, WORLOKAP)! : File : c.cpp:3\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("^ Last FFL -> zrealloc, size: 6, ptr: "), std::string::npos) << out;
+    EXPECT_NE(out.find(" : File : b.cpp:2\n00000000h: 57 4F 52 4C"), std::string::npos) << out;
+    EXPECT_EQ(out.find("post"), std::string::npos) << out;
+}
+
+TEST_F(MemLeak, DoubleFreeIsReportedTheSecondTime) {
+    void *p = ZMALLOC(8);
+    CaptureStdout();
+    zfree(p, "x.cpp", 10);
+    EXPECT_EQ(GetCapturedStdout(), "");
+    CaptureStdout();
+    zfree(p, "x.cpp", 11);
+    zfree(nullptr, "x.cpp", 12);
+    EXPECT_EQ(GetCapturedStdout(),
+              "MemLeak : Level 1 Message : Warning! Attempted to zfree() non-registered pointer! : File : x.cpp:11\n"
+              "MemLeak : Level 1 Message : Warning! Attempted to zfree() non-registered pointer! : File : x.cpp:12\n");
+}
+
+TEST_F(MemLeak, MessagesByLevel) {
+    CaptureStdout();
+    MemLeakMessage(0, "zmalloc() called", "t.cpp", 1);
+    MemLeakMessage(1, "one", "t.cpp", 2);
+    MemLeakMessage(2, "two", "dir/t.cpp", 3);
+    EXPECT_EQ(GetCapturedStdout(),
+              "MemLeak : Level 1 Message : one : File : t.cpp:2\n"
+              "MemLeak : Level 2 Message : two : File : dir/t.cpp:3\n");
+}
+
+TEST_F(MemLeak, ReportWithoutLiveBlocks) {
+    ASSERT_EQ(MemLeakBlocks(), 0u) << "blocks leaked by earlier tests";
+    EXPECT_EQ(Report(),
+              "MemLeakExit() -> No Unfreed Ptrs Found (That is good)\n"
+              "MemLeakExit() -> Beginning report of unfreed ptrs...\n"
+              "MemLeakExit() -> End of report...\n");
+}
+
+TEST_F(MemLeak, ReportListsLiveBlocksInAllocationOrder) {
+    ASSERT_EQ(MemLeakBlocks(), 0u) << "blocks leaked by earlier tests";
+    char *first = zstrdup("first", "/home/dev/quillon/src/shows.cpp", 40);
+    char *second = static_cast<char *>(zmalloc(2, "C:\\src\\win.cpp", 7));
+    second = static_cast<char *>(zrealloc(second, 3, "plain.cpp", 8));
+    memcpy(second, "\x01\x41\xC8", 3);
+    std::string expected =
+        "MemLeakExit() -> Beginning report of unfreed ptrs...\n" +
+        Format("Unfreed Ptr: 0x%" PRIxPTR " (len: 6), zmalloc, shows.cpp, line 40\n",
+               reinterpret_cast<uintptr_t>(first)) +
+        "00000000h: 66 69 72 73 74 00                                ; first.          \n" +
+        Format("Unfreed Ptr: 0x%" PRIxPTR " (len: 3), zrealloc, plain.cpp, line 8\n",
+               reinterpret_cast<uintptr_t>(second)) +
+        "00000000h: 01 41 C8                                         ; .A.             \n"
+        "MemLeakExit() -> End of report...\n";
+    EXPECT_EQ(Report(), expected);
+    // A Windows-style path loses its folders too.
+    zfree(second, "C:\\src\\win.cpp", 9);
+    second = static_cast<char *>(zmalloc(1, "C:\\src\\win.cpp", 9));
+    EXPECT_NE(Report().find(", zmalloc, win.cpp, line 9\n"), std::string::npos);
+    ZFREE(first);
+    ZFREE(second);
+}
+
+TEST_F(MemLeak, ReportFileThatCannotBeOpened) {
+    Sandbox box;
+    std::string path = box.File("missing/report.txt");
+    CaptureStdout();
+    MemLeakReportFile(path.c_str());
+    EXPECT_EQ(GetCapturedStdout(), "Error opening " + path + " for output!!!\n");
+}
+
+TEST_F(MemLeak, DumpRowsAndCharacterColumn) {
+    const unsigned char bytes[] = {0x00, 0x1F, 0x20, 0x41, 0x7E, 0x7F, 0x80, 0xFF, 0x30, 0x31,
+                                   0x32, 0x33, 0x34, 0x35, 0x36, 0x37, 0x0A};
+    EXPECT_EQ(Dump(bytes, sizeof bytes),
+              "00000000h: 00 1F 20 41 7E 7F 80 FF 30 31 32 33 34 35 36 37  ; .. A~\x7f..01234567\n"
+              "00000010h: 0A                                               ; .               \n");
+    EXPECT_EQ(Dump(bytes, 0), "");
+}
+
+TEST_F(MemLeak, FreeAllReleasesEveryBlock) {
+    ASSERT_EQ(MemLeakBlocks(), 0u);
+    for (int i = 0; i < 5; ++i)
+        ZMALLOC(16);
+    ZFREE(ZSTRDUP("x"));
+    EXPECT_EQ(MemLeakBlocks(), 5u);
+    CaptureStdout();
+    MemLeakFreeAll(__FILE__, __LINE__);
+    EXPECT_EQ(GetCapturedStdout(), "");
+    EXPECT_EQ(MemLeakBlocks(), 0u);
+    EXPECT_EQ(MemLeakBytes(), 0u);
+}
+
+TEST_F(MemLeak, DuplicatesAndFormattedTexts) {
+    char *s = ZSTRDUP("abc");
+    wchar_t *w = ZWCSDUP(L"w\u00e9");
+    char *f = zformat("%s-%03d", "id", 7);
+    std::wstring longText(300, L'x');
+    wchar_t *wf = zwformat(L"%ls|%d", longText.c_str(), 42);
+    EXPECT_STREQ(s, "abc");
+    EXPECT_STREQ(w, L"w\u00e9");
+    EXPECT_STREQ(f, "id-007");
+    EXPECT_EQ(std::wstring(wf), longText + L"|42");
+    EXPECT_EQ(MemLeakBlocks(), blocks + 4);
+    EXPECT_EQ(MemLeakBytes(), bytes + 4 + 3 * sizeof(wchar_t) + 7 + (300 + 4) * sizeof(wchar_t));
+    char *empty = zformat("%s", "");
+    EXPECT_STREQ(empty, "");
+    for (void *p : {static_cast<void *>(s), static_cast<void *>(w), static_cast<void *>(f),
+                    static_cast<void *>(wf), static_cast<void *>(empty)})
+        ZFREE(p);
+}
+
+TEST_F(MemLeak, ThreadsAllocateAndFreeAtTheSameTime) {
+    CaptureStdout();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([] {
+            std::vector<char *> mine;
+            for (int i = 0; i < 2000; ++i) {
+                mine.push_back(ZSTRDUP("block"));
+                if (i % 3 == 0) {
+                    mine.back() = static_cast<char *>(ZREALLOC(mine.back(), 64));
+                    ZFREE(mine.front());
+                    mine.erase(mine.begin());
+                }
+            }
+            for (char *p : mine)
+                ZFREE(p);
+        });
+    for (auto &t : threads)
+        t.join();
+    EXPECT_EQ(GetCapturedStdout(), "");  // no block was lost or damaged
+}
