@@ -31,3 +31,20 @@ function(quillon_add_subdirs dir)
     endif()
   endforeach()
 endfunction()
+
+# Fuzz builds (clang only): every target is compiled with coverage
+# instrumentation for libFuzzer and with AddressSanitizer and
+# UndefinedBehaviorSanitizer, so that the support library's code that the
+# fuzz targets link is both explored and checked.
+set(QUILLON_FUZZ_ENABLED OFF)
+if(QUILLON_FUZZ)
+  if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    set(QUILLON_FUZZ_ENABLED ON)
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined
+                        -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+    message(STATUS "Quillon: fuzz build (libFuzzer, address, undefined)")
+  else()
+    message(WARNING "QUILLON_FUZZ needs clang; the fuzz targets are not built")
+  endif()
+endif()

@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "vorlo/memleak.h"
 #include "vorlo/platform.h"
@@ -134,6 +136,37 @@ bool ReadLine(FILE *stream, std::string &line) {
             break;
     }
     return any;
+}
+
+// Opens an included file for reading. Only regular files are read: a device
+// or a pipe could block or never end. The open itself does not wait (a FIFO
+// without a writer would block a plain open).
+FILE *OpenInclude(const char *path) {
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    FILE *stream = fdopen(fd, "rb");
+    if (!stream)
+        close(fd);
+    return stream;
+}
+
+// True when the stream is a file that is already being read (an include cycle).
+bool IsOpen(const std::vector<std::pair<unsigned long long, unsigned long long>> &files, FILE *stream) {
+    struct stat st;
+    if (fstat(fileno(stream), &st) != 0)
+        return true;
+    for (const auto &file : files)
+        if (file.first == static_cast<unsigned long long>(st.st_dev) &&
+            file.second == static_cast<unsigned long long>(st.st_ino))
+            return true;
+    return false;
 }
 
 void AppendIndent(std::string &out, int depth) { out.append(static_cast<size_t>(depth), '\t'); }
@@ -407,22 +440,10 @@ bool Universal_Config::ReadStream(FILE *stream, const char *fileName, VR_SECTION
                 break;
             }
             std::string path(open + 1, close);
-            FILE *included = nullptr;
-            if (includeDepth < kMaxIncludeDepth)
-                included = fopen(path.c_str(), "rb");
-            // Only regular files are read: a device or pipe could block or
-            // never end, and a file that is already being read would include
-            // itself without end.
-            if (included) {
-                bool usable = fstat(fileno(included), &st) == 0 && S_ISREG(st.st_mode);
-                for (const auto &file : openFiles)
-                    if (usable && file.first == static_cast<unsigned long long>(st.st_dev) &&
-                        file.second == static_cast<unsigned long long>(st.st_ino))
-                        usable = false;
-                if (!usable) {
-                    fclose(included);
-                    included = nullptr;
-                }
+            FILE *included = includeDepth < kMaxIncludeDepth ? OpenInclude(path.c_str()) : nullptr;
+            if (included && IsOpen(openFiles, included)) {
+                fclose(included);
+                included = nullptr;
             }
             if (!included) {
                 printf("ERROR: Error loading #included file '%s'\n", path.c_str());

@@ -112,7 +112,8 @@ bool MatchesKey(std::string_view line, const char *key, std::string_view *value)
 char *CopyOut(char *dest, int size, std::string_view text) {
     size_t room = static_cast<size_t>(size) - 1;
     size_t length = text.size() < room ? text.size() : room;
-    memcpy(dest, text.data(), length);
+    if (length > 0)
+        memcpy(dest, text.data(), length);
     dest[length] = '\0';
     return dest;
 }
