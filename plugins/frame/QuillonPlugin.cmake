@@ -1,0 +1,28 @@
+# quillon_add_plugin(name SOURCES a.cpp ... [LIBS lib ...])
+# Builds a plugin library: a MODULE named exactly `name`.so (no "lib"
+# prefix) in the plugin folder of the build tree, linked privately with the
+# plugin frame and its own copy of vorlo, exporting nothing but
+# QLN_NumPlugins and QLN_GetPlugin.
+include_guard(GLOBAL)
+
+if(NOT TARGET PkgConfig::QLN_TINYXML)
+  pkg_check_modules(QLN_TINYXML REQUIRED IMPORTED_TARGET GLOBAL tinyxml)
+endif()
+
+function(quillon_add_plugin name)
+  cmake_parse_arguments(P "" "" "SOURCES;LIBS" ${ARGN})
+  set(map ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/plugin-exports.map)
+  add_library(${name} MODULE ${P_SOURCES})
+  target_link_libraries(${name} PRIVATE qln_frame vorlo ${P_LIBS})
+  set_target_properties(${name} PROPERTIES
+    PREFIX ""
+    OUTPUT_NAME ${name}
+    LIBRARY_OUTPUT_DIRECTORY ${QUILLON_PLUGIN_DIR}
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON
+    LINK_DEPENDS ${map})
+  target_link_options(${name} PRIVATE
+    -Wl,--version-script=${map}
+    -Wl,--exclude-libs,ALL)
+  quillon_warnings(${name})
+endfunction()

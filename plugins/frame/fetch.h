@@ -1,0 +1,47 @@
+// Fetching one URL into memory through the host's libcurl entry points
+// (plugins never call libcurl themselves), with the common failure messages
+// written to the host's Log list.
+#pragma once
+
+#include <quillon/plugin.h>
+
+#include <cstddef>
+
+// The answer of one transfer. `data` is null until the first byte arrives
+// and is then always followed by one zero byte that `size` does not count,
+// so the answer can be read as one terminated text. Released with free().
+struct ReceiveBuffer {
+    char *data = nullptr;
+    size_t size = 0;
+};
+
+// An answer may grow to this many bytes; a larger one fails the transfer so
+// that a hostile or broken server cannot exhaust memory.
+constexpr size_t kMaxAnswerBytes = size_t(64) * 1024 * 1024;
+
+// libcurl write callback: appends one block to the ReceiveBuffer passed as
+// write data, one block at a time. Takes fewer bytes than offered (which
+// makes libcurl fail the transfer) when the answer would exceed
+// kMaxAnswerBytes or memory runs out.
+size_t AppendReceived(char *block, size_t size, size_t count, void *buffer);
+
+// Per-plugin variations of a search transfer.
+struct FetchOptions {
+    // Set as CURLOPT_USERPWD right after the URL when not null.
+    const char *userPwd = nullptr;
+    // CURLOPT_CONNECTTIMEOUT in seconds, set last, when above 0.
+    long connectTimeoutSeconds = 0;
+    // Log format for a failed transfer; its one argument is libcurl's text.
+    const char *downloadFailedFormat = "Error downloading URL: %s\n";
+};
+
+enum class FetchResult { Ok, NoHandle, Failed };
+
+// Fetches `url` into `answer` (which the caller frees with FreeReceived):
+// redirects followed up to three, an HTTP status of 400 or more is a
+// failure, TLS peers are verified. Writes "Error creating CURL handle!\n" or
+// the options' failure line to Log when it does not return Ok.
+FetchResult FetchToMemory(const char *url, const FetchOptions &options, ReceiveBuffer &answer);
+
+// Releases the answer's bytes and empties it.
+void FreeReceived(ReceiveBuffer &answer);

@@ -1,0 +1,42 @@
+// Host table, settings and service address of a plugin library.
+#include "frame.h"
+
+#include <vorlo/ini.h>
+
+#include <cstring>
+
+namespace {
+const QLN_HOST_API *gHost = nullptr;
+
+const char *SettingsPath() {
+    return gHost && gHost->PluginsIniPath ? gHost->PluginsIniPath : nullptr;
+}
+} // namespace
+
+void FrameSetHost(const QLN_HOST_API *host) { gHost = host; }
+
+const QLN_HOST_API *FrameHost() { return gHost; }
+
+void ReadTextSetting(const char *section, const char *key, char *buffer) {
+    std::memset(buffer, 0, kSettingSize);
+    if (const char *path = SettingsPath())
+        IniReadString(path, section, key, buffer, kSettingSize, nullptr);
+}
+
+int ReadIntSetting(const char *section, const char *key, int def) {
+    const char *path = SettingsPath();
+    return path ? IniReadInt(path, section, key, def) : def;
+}
+
+std::string ReadServiceAddress(const char *section, const char *builtIn) {
+    char value[kSettingSize];
+    ReadTextSetting(section, "url", value);
+    std::string address = value[0] ? value : builtIn;
+    while (!address.empty() && address.back() == '/')
+        address.pop_back();
+    return address;
+}
+
+std::string BoundedText(const char *text, size_t size) {
+    return std::string(text, strnlen(text, size));
+}

@@ -1,0 +1,34 @@
+// Plugin-side frame: the host table kept from Init, the plugin's settings in
+// plugins.ini and its service address. Every plugin library links this
+// privately; all state here is library-wide and needs no lock, because the
+// host never runs Search alongside Init, GetStatus or Configure.
+#pragma once
+
+#include <quillon/plugin.h>
+
+#include <string>
+
+// Size of every text setting buffer: at most 255 characters and the terminator.
+constexpr int kSettingSize = 256;
+
+// Keeps the host's service table for every later call (Init).
+void FrameSetHost(const QLN_HOST_API *host);
+// The table kept by FrameSetHost; null before Init.
+const QLN_HOST_API *FrameHost();
+
+// Clears `buffer` (kSettingSize bytes) and reads key `key` of section
+// `section` of plugins.ini into it. A missing file, section or key leaves it
+// empty; a longer value arrives cut to 255 characters.
+void ReadTextSetting(const char *section, const char *key, char *buffer);
+// A numeric setting of plugins.ini; `def` when the key is missing.
+int ReadIntSetting(const char *section, const char *key, int def);
+
+// The address of the plugin's index service (scheme, host, optional port):
+// key "url" of the plugin's own section of plugins.ini, else `builtIn`.
+// Trailing slashes are dropped so that paths can be appended directly.
+std::string ReadServiceAddress(const char *section, const char *builtIn);
+
+// Text of `text` up to its terminator but never past `size` bytes: the
+// fields of a Show record are read through this so that a record without a
+// terminator cannot be overread.
+std::string BoundedText(const char *text, size_t size);

@@ -1,0 +1,123 @@
+// qln_ezRSS: searches the ezRSS torrent feed for a show's exact name and
+// takes every unseen item whose title names the wanted episode, handing each
+// torrent link to the host. Always ready; no settings but the service address.
+#include "frame.h"
+#include "rss.h"
+
+#include <vorlo/text.h>
+
+#include <cctype>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+const char *const kSection = "ezrss";
+const char *const kDefaultAddress = "http://www.ezrss.it";
+
+// Service address read by Init (plugins.ini key "url" of section "ezrss").
+std::string gAddress = kDefaultAddress;
+
+// True when `tag` occurs in `title`, letter case ignored, at a place where the
+// character before it is not a digit: season 3 episode 7 must not take a
+// title of season 13.
+bool HasEpisodeTag(const char *title, const char *tag) {
+    for (const char *at = FindNoCase(title, tag); at; at = FindNoCase(at + 1, tag)) {
+        if (at == title || !std::isdigit(static_cast<unsigned char>(at[-1])))
+            return true;
+    }
+    return false;
+}
+
+// Replaces "out.txt" in the data folder with the exact bytes of the answer;
+// left out silently when the file cannot be written.
+void KeepLastAnswer(const ReceiveBuffer &answer) {
+    const QLN_HOST_API *host = FrameHost();
+    std::string path = host->DataFolder ? host->DataFolder : "";
+    path += "out.txt";
+    FILE *out = std::fopen(path.c_str(), "wb");
+    if (!out)
+        return;
+    if (answer.size)
+        std::fwrite(answer.data, 1, answer.size, out);
+    std::fclose(out);
+}
+
+int EzInit(int, const QLN_HOST_API *host) {
+    FrameSetHost(host);
+    gAddress = ReadServiceAddress(kSection, kDefaultAddress);
+    return 0;
+}
+
+bool EzGetStatus(char *, int) { return true; }
+
+void EzShutdown() {}
+
+bool EzSearch(const Show *show, int season, int episode) {
+    const QLN_HOST_API *host = FrameHost();
+    if (!EzGetStatus(nullptr, 0))
+        return false;
+
+    std::string name = BoundedText(show->ShowName, sizeof show->ShowName);
+    char *escaped = host->Curl->curl_escape(name.c_str(), static_cast<int>(name.size()));
+    if (!escaped)
+        return false;
+    std::string url = gAddress + "/search/index.php?show_name=";
+    url += escaped;
+    host->Curl->curl_free(escaped);
+    url += "&show_name_exact=true&date=&release_group=&mode=rss";
+    if (show->HD_Only)
+        url += "&quality=720P";
+
+    char longTag[32], shortTag[32];
+    std::snprintf(longTag, sizeof longTag, "%dx%02d", season, episode);
+    std::snprintf(shortTag, sizeof shortTag, "%dx%d ", season, episode);
+
+    bool delivered = false;
+    RssSearch search;
+    search.onAnswer = KeepLastAnswer;
+    search.visitItem = [&](const TiXmlElement &item) {
+        const char *release = ReleaseName(item);
+        if (!release)
+            return true;
+        if (!HasEpisodeTag(release, longTag) && !HasEpisodeTag(release, shortTag))
+            return true;
+        if (!IsNewRelease(release))
+            return true;
+        host->LogDownload("Marking %s seen\n", release);
+        host->MarkSeen(release);
+        const char *link = ChildText(item, "link");
+        if (!link) {
+            host->LogDownload(kNoLinkMessage);
+            return true;
+        }
+        if (host->DownloadFile(link, true)) {
+            host->LogDownload("Torrent downloaded!\n");
+            delivered = true;
+        }
+        return true;
+    };
+    RunRssSearch(url.c_str(), search);
+    return delivered;
+}
+
+QLN_PLUGIN gPlugin = {
+    QLN_INTERFACE_VERSION,
+    "{6E0B3C1A-9D42-4F7B-A8E5-2C71D94B0F63}",
+    "ezRSS",
+    "Varnek Software",
+    "BitTorrent",
+    EzInit,
+    EzGetStatus,
+    EzShutdown,
+    nullptr,
+    EzSearch,
+    nullptr,
+};
+
+} // namespace
+
+extern "C" {
+QLN_EXPORT int QLN_NumPlugins(void) { return 1; }
+QLN_EXPORT QLN_PLUGIN *QLN_GetPlugin(int) { return &gPlugin; }
+}

@@ -1,0 +1,72 @@
+// Each plugin library exports its two entry points and nothing else, keeps its
+// copy of the support library private and does not link libcurl itself.
+#include "fake_host.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <set>
+#include <sstream>
+#include <string>
+
+using ::testing::ElementsAre;
+
+namespace {
+
+std::string Run(const std::string &command) {
+    std::string output;
+    FILE *pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return output;
+    char block[4096];
+    size_t n;
+    while ((n = fread(block, 1, sizeof block, pipe)) > 0)
+        output.append(block, n);
+    pclose(pipe);
+    return output;
+}
+
+// Names of the dynamic symbols `nm` lists with the given option.
+std::set<std::string> DynamicSymbols(const std::string &library, const char *which) {
+    std::istringstream lines(Run("nm -D " + std::string(which) + " '" + library + "'"));
+    std::set<std::string> names;
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        std::string word, last;
+        while (words >> word)
+            last = word;
+        if (!last.empty())
+            names.insert(last.substr(0, last.find('@')));
+    }
+    return names;
+}
+
+class Exports : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(Exports, OnlyTheTwoEntryPointsAreDefined) {
+    EXPECT_THAT(DynamicSymbols(GetParam(), "--defined-only"), ElementsAre("QLN_GetPlugin", "QLN_NumPlugins"));
+}
+
+TEST_P(Exports, NoLibcurlOfItsOwn) {
+    for (const std::string &name : DynamicSymbols(GetParam(), "--undefined-only"))
+        EXPECT_NE(name.rfind("curl_", 0), 0u) << name;
+    EXPECT_EQ(Run("readelf -d '" + std::string(GetParam()) + "'").find("libcurl"), std::string::npos);
+}
+
+TEST_P(Exports, EntryPointsResolveThroughDlsym) {
+    LoadedLibrary library = LoadPluginLibrary(GetParam());
+    EXPECT_EQ(library.numPlugins(), 1);
+    ASSERT_NE(library.getPlugin(0), nullptr);
+    EXPECT_EQ(std::string(library.getPlugin(0)->id).size(), 38u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Plugins, Exports, ::testing::Values(QLN_EZRSS_PATH, QLN_GENERIC_PATH));
+
+TEST(Exports, EveryPluginHasItsOwnId) {
+    std::string ez = LoadPluginLibrary(QLN_EZRSS_PATH).getPlugin(0)->id;
+    std::string generic = LoadPluginLibrary(QLN_GENERIC_PATH).getPlugin(0)->id;
+    EXPECT_NE(ez, generic);
+}
+
+} // namespace
