@@ -2,6 +2,7 @@
 // copy of the support library private and does not link libcurl itself.
 #include "fake_host.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -13,7 +14,7 @@ using ::testing::ElementsAre;
 
 namespace {
 
-std::string Run(const std::string &command) {
+std::string RunCommand(const std::string &command) {
     std::string output;
     FILE *pipe = popen(command.c_str(), "r");
     if (!pipe)
@@ -28,7 +29,7 @@ std::string Run(const std::string &command) {
 
 // Names of the dynamic symbols `nm` lists with the given option.
 std::set<std::string> DynamicSymbols(const std::string &library, const char *which) {
-    std::istringstream lines(Run("nm -D " + std::string(which) + " '" + library + "'"));
+    std::istringstream lines(RunCommand("nm -D " + std::string(which) + " '" + library + "'"));
     std::set<std::string> names;
     std::string line;
     while (std::getline(lines, line)) {
@@ -51,7 +52,7 @@ TEST_P(Exports, OnlyTheTwoEntryPointsAreDefined) {
 TEST_P(Exports, NoLibcurlOfItsOwn) {
     for (const std::string &name : DynamicSymbols(GetParam(), "--undefined-only"))
         EXPECT_NE(name.rfind("curl_", 0), 0u) << name;
-    EXPECT_EQ(Run("readelf -d '" + std::string(GetParam()) + "'").find("libcurl"), std::string::npos);
+    EXPECT_EQ(RunCommand("readelf -d '" + std::string(GetParam()) + "'").find("libcurl"), std::string::npos);
 }
 
 TEST_P(Exports, EntryPointsResolveThroughDlsym) {

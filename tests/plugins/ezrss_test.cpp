@@ -56,10 +56,12 @@ TEST_F(EzRss, TransferUsesTheCommonOptionsAndKeepsTlsVerification) {
         EXPECT_NE(set.option, CURLOPT_SSL_VERIFYPEER);
         EXPECT_NE(set.option, CURLOPT_SSL_VERIFYHOST);
         if (set.option == CURLOPT_FOLLOWLOCATION || set.option == CURLOPT_FAILONERROR ||
-            set.option == CURLOPT_NOPROGRESS)
+            set.option == CURLOPT_NOPROGRESS) {
             EXPECT_EQ(set.number, 1);
-        if (set.option == CURLOPT_MAXREDIRS)
+        }
+        if (set.option == CURLOPT_MAXREDIRS) {
             EXPECT_EQ(set.number, 3);
+        }
     }
     EXPECT_THAT(order, ElementsAre(CURLOPT_URL, CURLOPT_FOLLOWLOCATION, CURLOPT_MAXREDIRS,
                                    CURLOPT_FAILONERROR, CURLOPT_WRITEFUNCTION, CURLOPT_WRITEDATA,

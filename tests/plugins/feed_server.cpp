@@ -1,6 +1,7 @@
 #include "feed_server.h"
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <stdexcept>
 
@@ -12,7 +13,9 @@ FeedServer::FeedServer() {
     if (port <= 0)
         throw std::runtime_error("cannot bind the test server");
     thread = std::thread([this] { server.listen_after_bind(); });
-    server.wait_until_ready();
+    // stop() only ends an accept loop that has started.
+    while (!server.is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 FeedServer::~FeedServer() {

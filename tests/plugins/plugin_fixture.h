@@ -8,6 +8,7 @@
 
 #include <sandbox.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <memory>

@@ -13,6 +13,8 @@ struct PluginUnderTest {
     const char *searchPath;
 };
 
+void PrintTo(const PluginUnderTest &plugin, std::ostream *out) { *out << plugin.section; }
+
 class RssSequence : public PluginTest, public ::testing::WithParamInterface<PluginUnderTest> {
 protected:
     RssSequence() : PluginTest(GetParam().library, GetParam().section) {}
