@@ -27,7 +27,16 @@
 #ifndef CURL_DISABLE_DEPRECATION
 #define CURL_DISABLE_DEPRECATION /* the table names curl_formadd and curl_escape */
 #endif
+/* libcurl's C type checker turns curl_easy_setopt(...) into a statement
+ * expression, which breaks calls through the QLN_CURL_API member of that
+ * name (host->Curl->curl_easy_setopt(h, option, value)) in C. */
+#ifndef CURL_DISABLE_TYPECHECK
+#define CURL_DISABLE_TYPECHECK
+#endif
 #include <curl/curl.h>
+#if !defined(__cplusplus) && defined(CURLINC_TYPECHECK_GCC_H)
+#undef curl_easy_setopt /* curl.h came first, with the checker */
+#endif
 
 #ifdef __cplusplus
 extern "C" {

@@ -1,0 +1,84 @@
+#include "host_fixture.h"
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "checkstate.h"
+#include "clock.h"
+#include "loader.h"
+#include "log.h"
+#include "seenlist.h"
+#include "settings.h"
+#include "showlist.h"
+
+namespace fs = std::filesystem;
+
+std::string Narrow(const std::wstring &text) {
+    std::string out;
+    for (wchar_t c : text)
+        out += static_cast<char>(c);
+    return out;
+}
+
+bool WaitFor(const std::function<bool()> &done, int seconds) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+void HostTest::SetUp() {
+    SetFrontEnd(&frontEnd);
+    ClearLogEntries();
+    ResetCheckState();
+    SetHostClockForTesting(nullptr);
+    SetDefaultSettings();
+    SetHostPaths(box.Path().c_str());
+    ClearShows();
+    MutexHold hold(SeenListLock);
+    SeenList.clear();
+}
+
+void HostTest::TearDown() {
+    shuttingDown = false;
+    UnloadPlugins();
+    ClearShows();
+    ResetCheckState();
+    SetHostClockForTesting(nullptr);
+    SetFrontEnd(nullptr);
+}
+
+std::string HostTest::CopyPlugin(const std::string &library, const std::string &folder,
+                                 const std::string &asName) const {
+    fs::create_directories(box.File(folder));
+    std::string to = box.File(folder) + (folder.empty() || folder.back() == '/' ? "" : "/") + asName;
+    fs::copy_file(std::string(QUILLON_TEST_PLUGIN_DIR) + library, to,
+                  fs::copy_options::overwrite_existing);
+    return to;
+}
+
+std::vector<std::string> HostTest::Texts(LogTarget list) const {
+    std::vector<std::string> texts;
+    for (const std::wstring &line : frontEnd.AllLines(list)) {
+        std::string text = Narrow(line);
+        size_t close = text.find("] ");
+        texts.push_back(close == std::string::npos ? text : text.substr(close + 2));
+    }
+    return texts;
+}
+
+bool HostTest::HasText(LogTarget list, const std::string &text) const {
+    return CountText(list, text) > 0;
+}
+
+int HostTest::CountText(LogTarget list, const std::string &text) const {
+    int count = 0;
+    for (const std::string &line : Texts(list))
+        if (line == text)
+            ++count;
+    return count;
+}

@@ -1,0 +1,154 @@
+// The composed start-up and exit of the plugin host, in-process and through
+// the quillon-headless program.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "checkcycle.h"
+#include "checkstate.h"
+#include "host.h"
+#include "host_fixture.h"
+#include "lifecycle.h"
+#include "loader.h"
+#include "settings.h"
+#include "vorlo/thread.h"
+
+namespace {
+
+using Host = HostTest;
+
+ThreadRecord *CannotStart(const char *, ThreadRoutine, void *) { return nullptr; }
+
+int pumped = 0;
+void Pump(void *) { ++pumped; }
+
+TEST_F(Host, StartupHintsAndExitWithoutACheckThread) {
+    CopyPlugin("qln_basic.so", "data/plugins", "qln_basic.so");
+    char arg0[] = "quillon";
+    char *argv[] = {arg0};
+    ASSERT_EQ(-1, StartupBeforeWindow(1, argv, box.File("data/").c_str()));
+    frontEnd.Clear();
+    SetThreadStarterForTesting(&CannotStart);
+    EXPECT_FALSE(HostAfterWindow());
+    SetThreadStarterForTesting(nullptr);
+
+    std::vector<std::string> log = Texts(LogTarget::Log);
+    ASSERT_EQ(8u, log.size());
+    EXPECT_EQ("Loading plugins...", log[0]);
+    EXPECT_EQ("Attempting to load plugin: " + box.File("data/plugins/qln_basic.so"), log[1]);
+    EXPECT_EQ("Plugin loaded successfully!", log[3]);
+    EXPECT_EQ("No plugins enabled, configure & enable at least 1 plugin to use Quillon.", log[4]);
+    EXPECT_EQ("Since you don't have any shows defined, you may want to go to File -> Edit shows... "
+              "to add some.",
+              log[5]);
+    EXPECT_EQ("Ready.", log[6]);
+    EXPECT_NE(std::string::npos, log[7].find("could not start the Checking Thread"));
+    EXPECT_EQ(L"Ready.", frontEnd.Status(0));
+
+    // Exit does not wait for a thread that never started.
+    EXPECT_EQ(0, ThreadCount());
+    EXPECT_EQ(0, HostExit(&Pump, nullptr));
+    EXPECT_TRUE(HasText(LogTarget::Log, "shutdown basic"));
+    EXPECT_EQ(0, GetPluginCount());
+    EXPECT_TRUE(box.Exists("data/main.conf"));
+}
+
+TEST_F(Host, ExitWaitsForTheCheckThreadWhilePumping) {
+    CopyPlugin("qln_basic.so", "data/plugins", "qln_basic.so");
+    box.Write("data/plugins.ini", "[plugins]\r\n{6A0E2C1D-1111-4C2B-9D41-000000000001}=1\r\n");
+    char arg0[] = "quillon";
+    char *argv[] = {arg0};
+    ASSERT_EQ(-1, StartupBeforeWindow(1, argv, box.File("data/").c_str()));
+    EXPECT_TRUE(HostAfterWindow());
+    EXPECT_FALSE(HasText(LogTarget::Log,
+                         "No plugins enabled, configure & enable at least 1 plugin to use Quillon."));
+    EXPECT_EQ(1, ThreadCount());
+    pumped = 0;
+    EXPECT_EQ(0, HostExit(&Pump, nullptr));
+    EXPECT_EQ(0, ThreadCount());
+    EXPECT_TRUE(HasText(LogTarget::Log, "shutdown basic"));
+}
+
+// Runs quillon-headless with arguments, collecting its standard output.
+struct Child {
+    pid_t pid = -1;
+    FILE *out = nullptr;
+};
+
+Child Launch(const std::vector<std::string> &args) {
+    int pipeFds[2];
+    EXPECT_EQ(0, pipe(pipeFds));
+    Child child;
+    child.pid = fork();
+    if (child.pid == 0) {
+        dup2(pipeFds[1], 1);
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        std::vector<char *> argv;
+        std::string program = QUILLON_HEADLESS;
+        argv.push_back(program.data());
+        std::vector<std::string> copy = args;
+        for (std::string &a : copy)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    child.out = fdopen(pipeFds[0], "r");
+    return child;
+}
+
+// Reads lines until one contains `text`; false at end of output.
+bool ReadUntil(FILE *out, const std::string &text, std::string *all) {
+    char line[4096];
+    while (std::fgets(line, sizeof line, out)) {
+        *all += line;
+        if (std::string(line).find(text) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+TEST_F(Host, HeadlessRunsUntilSignalled) {
+    Child child = Launch({"--data", box.File("headless")});
+    std::string output;
+    ASSERT_TRUE(ReadUntil(child.out, "Ready.", &output)) << output;
+    kill(child.pid, SIGTERM);
+    char rest[4096];
+    while (std::fgets(rest, sizeof rest, child.out))
+        output += rest;
+    std::fclose(child.out);
+    int status = 0;
+    ASSERT_EQ(child.pid, waitpid(child.pid, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status)) << output;
+    EXPECT_EQ(0, WEXITSTATUS(status));
+    EXPECT_NE(std::string::npos, output.find("Starting up...")) << output;
+    EXPECT_NE(std::string::npos, output.find("Loading plugins...")) << output;
+    EXPECT_TRUE(box.Exists("headless/main.conf"));
+}
+
+TEST_F(Host, HeadlessRunsRequestedPasses) {
+    CopyPlugin("qln_basic.so", "headless/plugins", "qln_basic.so");
+    box.Write("headless/plugins.ini", "[plugins]\r\n{6A0E2C1D-1111-4C2B-9D41-000000000001}=1\r\n");
+    Child child = Launch({"--data", box.File("headless"), "--scan-now", "--passes", "1"});
+    std::string output;
+    char line[4096];
+    while (std::fgets(line, sizeof line, child.out))
+        output += line;
+    std::fclose(child.out);
+    int status = 0;
+    ASSERT_EQ(child.pid, waitpid(child.pid, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status)) << output;
+    EXPECT_EQ(0, WEXITSTATUS(status));
+    EXPECT_NE(std::string::npos, output.find("Checking for shows...")) << output;
+    EXPECT_NE(std::string::npos, output.find("Checking complete!")) << output;
+    EXPECT_NE(std::string::npos, output.find("shutdown basic")) << output;
+}
+
+}  // namespace

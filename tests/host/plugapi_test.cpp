@@ -1,0 +1,254 @@
+// Download services: the temporary name, fetching with redirects and
+// errors, and handing the file on by opening or moving it.
+#include <curl/curl.h>
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <future>
+
+#include "checkstate.h"
+#include "host_fixture.h"
+#include "plugapi.h"
+#include "settings.h"
+#include "test_servers.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(DownloadName, Crc32MatchesZlib) {
+    for (std::string text : std::vector<std::string>{"", "a", "http://example.com/get.php?id=12345&x=%20",
+                             std::string(1000, '\xff')}) {
+        uLong expected = crc32(0L, reinterpret_cast<const Bytef *>(text.data()),
+                               static_cast<uInt>(text.size()));
+        EXPECT_EQ(static_cast<uint32_t>(expected), Crc32(text.data(), text.size())) << text;
+    }
+}
+
+TEST(DownloadName, ProcessIdCrcOfLowerCasedUrlAndKind) {
+    std::string url = "http://Example.COM/Get?ID=7";
+    std::string lower = "http://example.com/get?id=7";
+    uLong crc = crc32(0L, reinterpret_cast<const Bytef *>(lower.data()),
+                      static_cast<uInt>(lower.size()));
+    std::string name = "quillon_dl." + std::to_string(getpid()) + "." + std::to_string(crc);
+    std::string temp = fs::temp_directory_path().string() + "/";
+    EXPECT_EQ(temp + name + ".nzb", DownloadTempPath(url.c_str(), false));
+    EXPECT_EQ(temp + name + ".torrent", DownloadTempPath(url.c_str(), true));
+    EXPECT_EQ(DownloadTempPath(url.c_str(), false), DownloadTempPath(lower.c_str(), false));
+}
+
+// Every download test gets its own temporary folder ($TMPDIR), NZB and
+// torrent folders, and an HTTP server.
+class Downloads : public HostTest {
+protected:
+    void SetUp() override {
+        HostTest::SetUp();
+        const char *old = std::getenv("TMPDIR");
+        oldTmp = old ? old : "";
+        hadTmp = old != nullptr;
+        fs::create_directories(box.File("tmp"));
+        setenv("TMPDIR", box.File("tmp").c_str(), 1);
+        fs::create_directories(box.File("nzb"));
+        fs::create_directories(box.File("torrent"));
+        g_settings.NZB_Exec = 0;
+        g_settings.Torrent_Exec = 0;
+        std::snprintf(g_settings.NZB_Folder, sizeof g_settings.NZB_Folder, "%s", box.File("nzb/").c_str());
+        std::snprintf(g_settings.Torrent_Folder, sizeof g_settings.Torrent_Folder, "%s",
+                      box.File("torrent/").c_str());
+        server.Routes().Get("/file", [this](const httplib::Request &, httplib::Response &res) {
+            res.set_content(content, "application/x-nzb");
+        });
+        server.Routes().Get("/missing", [](const httplib::Request &, httplib::Response &res) {
+            res.status = 404;
+            res.set_content("no such file", "text/plain");
+        });
+        server.Routes().Get("/FILE", [](const httplib::Request &, httplib::Response &res) {
+            res.set_content("upper", "text/plain");
+        });
+        // /hop/N redirects N times before reaching /file.
+        server.Routes().Get(R"(/hop/(\d+))", [this](const httplib::Request &req, httplib::Response &res) {
+            int n = std::stoi(req.matches[1]);
+            res.set_redirect(n > 1 ? server.Url("/hop/" + std::to_string(n - 1)) : server.Url("/file"));
+        });
+        server.Start();
+    }
+    void TearDown() override {
+        if (hadTmp)
+            setenv("TMPDIR", oldTmp.c_str(), 1);
+        else
+            unsetenv("TMPDIR");
+        HostTest::TearDown();
+    }
+    std::vector<std::string> TempFiles() const {
+        std::vector<std::string> names;
+        for (auto &entry : fs::directory_iterator(box.File("tmp")))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+    std::string LastDownloadLine() const {
+        std::vector<std::string> lines = Texts(LogTarget::Downloads);
+        return lines.empty() ? "" : lines.back();
+    }
+
+    std::string content = "<nzb>one</nzb>";
+    TestHttpServer server;
+    std::string oldTmp;
+    bool hadTmp = false;
+};
+
+TEST_F(Downloads, NzbIsMovedIntoTheFolder) {
+    std::string url = server.Url("/file");
+    ASSERT_TRUE(DownloadFile(url.c_str(), false));
+    std::string name = fs::path(DownloadTempPath(url.c_str(), false)).filename().string();
+    EXPECT_EQ(content, box.Read("nzb/" + name));
+    EXPECT_TRUE(TempFiles().empty());
+    std::vector<std::string> lines = Texts(LogTarget::Downloads);
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_EQ("Downloaded " + url, lines[0]);
+    EXPECT_EQ("Downloaded NZB to " + box.File("nzb/" + name), lines[1]);
+    EXPECT_EQ(std::vector<std::wstring>{L"Downloaded NZB to " + std::wstring(name.begin(), name.end())},
+              frontEnd.Balloons());
+}
+
+TEST_F(Downloads, TorrentGoesToTheTorrentFolder) {
+    std::string url = server.Url("/file");
+    ASSERT_TRUE(DownloadFile(url.c_str(), true));
+    std::string name = fs::path(DownloadTempPath(url.c_str(), true)).filename().string();
+    EXPECT_EQ(".torrent", fs::path(name).extension().string());
+    EXPECT_EQ(content, box.Read("torrent/" + name));
+    EXPECT_EQ("Downloaded Torrent to " + box.File("torrent/" + name), LastDownloadLine());
+    ASSERT_EQ(1u, frontEnd.Balloons().size());
+    EXPECT_EQ(L"Downloaded Torrent to " + std::wstring(name.begin(), name.end()), frontEnd.Balloons()[0]);
+}
+
+TEST_F(Downloads, HttpErrorLeavesNoTemporaryFile) {
+    EXPECT_FALSE(DownloadFile(server.Url("/missing").c_str(), false));
+    EXPECT_EQ(std::string("Error downloading file: ") +
+                  curl_easy_strerror(CURLE_HTTP_RETURNED_ERROR) + "!",
+              LastDownloadLine());
+    EXPECT_TRUE(TempFiles().empty());
+    EXPECT_TRUE(fs::is_empty(box.File("nzb")));
+}
+
+TEST_F(Downloads, ThreeRedirectsFollowedFourRefused) {
+    EXPECT_TRUE(DownloadFile(server.Url("/hop/3").c_str(), false));
+    EXPECT_FALSE(DownloadFile(server.Url("/hop/4").c_str(), false));
+    EXPECT_EQ(std::string("Error downloading file: ") + curl_easy_strerror(CURLE_TOO_MANY_REDIRECTS) + "!",
+              LastDownloadLine());
+    EXPECT_TRUE(TempFiles().empty());
+}
+
+TEST_F(Downloads, SameUrlTwiceKeepsTheFirstFile) {
+    std::string url = server.Url("/file");
+    std::string name = fs::path(DownloadTempPath(url.c_str(), false)).filename().string();
+    ASSERT_TRUE(DownloadFile(url.c_str(), false));
+    content = "<nzb>two</nzb>";
+    EXPECT_FALSE(DownloadFile(url.c_str(), false));
+    EXPECT_EQ(std::string("Error renaming temp file: ") + std::strerror(EEXIST) + "!", LastDownloadLine());
+    EXPECT_EQ("<nzb>one</nzb>", box.Read("nzb/" + name));
+    // The second copy stays in the temporary folder.
+    EXPECT_EQ("<nzb>two</nzb>", box.Read("tmp/" + name));
+    EXPECT_EQ(1u, frontEnd.Balloons().size());
+}
+
+TEST_F(Downloads, UrlsDifferingInCaseShareTheTemporaryFile) {
+    std::string lower = server.Url("/file"), upper = server.Url("/FILE");
+    ASSERT_TRUE(DownloadFile(lower.c_str(), false));
+    EXPECT_FALSE(DownloadFile(upper.c_str(), false));  // the same name in the NZB folder
+    std::string name = fs::path(DownloadTempPath(lower.c_str(), false)).filename().string();
+    EXPECT_EQ("upper", box.Read("tmp/" + name));
+}
+
+TEST_F(Downloads, FileUrlIsRefused) {
+    box.Write("secret.nzb", "secret");
+    EXPECT_FALSE(DownloadFile(("file://" + box.File("secret.nzb")).c_str(), false));
+    EXPECT_EQ(std::string("Error downloading file: ") + curl_easy_strerror(CURLE_UNSUPPORTED_PROTOCOL) + "!",
+              LastDownloadLine());
+    EXPECT_TRUE(TempFiles().empty());
+    EXPECT_TRUE(fs::is_empty(box.File("nzb")));
+}
+
+TEST_F(Downloads, MissingFolderFailsAndKeepsTheTemporaryFile) {
+    std::snprintf(g_settings.NZB_Folder, sizeof g_settings.NZB_Folder, "%s",
+                  box.File("gone/").c_str());
+    std::string url = server.Url("/file");
+    EXPECT_FALSE(DownloadFile(url.c_str(), false));
+    EXPECT_EQ(std::string("Error renaming temp file: ") + std::strerror(ENOENT) + "!", LastDownloadLine());
+    EXPECT_EQ(1u, TempFiles().size());
+    EXPECT_TRUE(frontEnd.Balloons().empty());
+}
+
+TEST_F(Downloads, OpenHandsTheTemporaryFileToXdgOpen) {
+    // A recording stand-in for xdg-open, first on PATH.
+    box.Write("bin/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > \"" + box.File("opened.tmp") +
+                                  "\"\nmv \"" + box.File("opened.tmp") + "\" \"" + box.File("opened") +
+                                  "\"\n");
+    chmod(box.File("bin/xdg-open").c_str(), 0755);
+    std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", (box.File("bin") + ":" + oldPath).c_str(), 1);
+
+    g_settings.NZB_Exec = 1;
+    std::string url = server.Url("/file");
+    bool delivered = DownloadFile(url.c_str(), false);
+    setenv("PATH", oldPath.c_str(), 1);
+    EXPECT_TRUE(delivered);
+    ASSERT_TRUE(WaitFor([&] { return box.Exists("opened"); }));
+    std::string temp = DownloadTempPath(url.c_str(), false);
+    EXPECT_EQ(temp, box.Read("opened"));
+    EXPECT_EQ(content, ReadFileBytes(temp));  // opened where it is
+    EXPECT_TRUE(fs::is_empty(box.File("nzb")));
+    EXPECT_EQ("Downloaded " + url, LastDownloadLine());
+    EXPECT_TRUE(frontEnd.Balloons().empty());
+}
+
+TEST_F(Downloads, HandleNzbFileWithABarePath) {
+    // A name without any folder is moved under its whole text.
+    box.Write("work/bare.nzb", "bare");
+    std::string cwd = fs::current_path().string();
+    fs::current_path(box.File("work"));
+    bool moved = HandleNzbFile("bare.nzb");
+    fs::current_path(cwd);
+    EXPECT_TRUE(moved);
+    EXPECT_EQ("bare", box.Read("nzb/bare.nzb"));
+}
+
+TEST_F(Downloads, MoveAcrossFileSystems) {
+    // /dev/shm is a separate tmpfs on most Linux systems.
+    struct stat shm {}, sandbox {};
+    if (stat("/dev/shm", &shm) != 0 || stat(box.Path().c_str(), &sandbox) != 0 ||
+        shm.st_dev == sandbox.st_dev || access("/dev/shm", W_OK) != 0)
+        GTEST_SKIP() << "no second file system to move from";
+    std::string source = "/dev/shm/quillon_test." + std::to_string(getpid()) + ".nzb";
+    WriteFileBytes(source, "across");
+    ASSERT_TRUE(HandleNzbFile(source.c_str()));
+    std::string name = fs::path(source).filename().string();
+    EXPECT_EQ("across", box.Read("nzb/" + name));
+    EXPECT_FALSE(fs::exists(source));
+
+    // An existing file is not replaced across file systems either.
+    WriteFileBytes(source, "second");
+    EXPECT_FALSE(HandleNzbFile(source.c_str()));
+    EXPECT_EQ("across", box.Read("nzb/" + name));
+    EXPECT_EQ("second", ReadFileBytes(source));
+    fs::remove(source);
+}
+
+TEST_F(Downloads, ShutdownEndsAStalledDownload) {
+    StalledServer stalled;
+    auto download = std::async(std::launch::async, [&] {
+        return DownloadFile(stalled.Url("/x.nzb").c_str(), false);
+    });
+    ASSERT_TRUE(WaitFor([&] { return stalled.Accepted() > 0; }));
+    shuttingDown = true;
+    // Generously bounded: it ends within about a second.
+    ASSERT_EQ(std::future_status::ready, download.wait_for(std::chrono::seconds(60)));
+    EXPECT_FALSE(download.get());
+    EXPECT_TRUE(TempFiles().empty());
+}
+
+}  // namespace
