@@ -187,7 +187,10 @@ TEST_F(NzbMatrix, FailedDownloadTransferIsReported) {
 }
 
 TEST_F(NzbMatrix, ShutdownDuringARequestedPauseEndsTheSearch) {
+    // Without the shutdown the service would be asked twice more.
     server.Serve(kSearchPath, "error:please_wait_30;");
+    server.Then(kSearchPath, "error:please_wait_30;");
+    server.Then(kSearchPath, "error:nothing_found;");
     host->onSleepStep = [this] { host->shuttingDown = true; };
     EXPECT_FALSE(Search(MakeShow("The Show"), 5, 1));
     EXPECT_EQ(host->stepsSlept, 1u);
@@ -197,7 +200,10 @@ TEST_F(NzbMatrix, ShutdownDuringARequestedPauseEndsTheSearch) {
 
 TEST_F(NzbMatrix, ShutdownEndsTheDownloadRetries) {
     server.Serve(kSearchPath, Record("7", "The Show S05E01"));
+    // Without the shutdown the third download call would deliver the file.
     server.Serve(kDownloadPath, "error:please_wait_5;");
+    server.Then(kDownloadPath, "error:please_wait_5;");
+    server.Then(kDownloadPath, kNzb);
     host->onSleepStep = [this] {
         if (!server.RequestsTo(kDownloadPath).empty())
             host->shuttingDown = true;
