@@ -1,6 +1,7 @@
 # quillon_add_gtest(name SOURCES a.cpp ... [LIBS lib ...])
 # Builds a GoogleTest executable linked with the test support library and
-# registers each of its tests with CTest. Tests run with a throwaway
+# registers each of its tests with CTest, labelled with the executable's name
+# (so `ctest -L <name>` runs one executable's tests). Tests run with a throwaway
 # XDG_DATA_HOME and HOME so that nothing ever touches the real data folder, and
 # with the offscreen Qt platform.
 set(QUILLON_TEST_HOME ${CMAKE_BINARY_DIR}/test-home)
@@ -19,5 +20,5 @@ function(quillon_add_gtest name)
   quillon_warnings(${name})
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "${QUILLON_TEST_ENV}" TIMEOUT 300)
+    PROPERTIES ENVIRONMENT "${QUILLON_TEST_ENV}" TIMEOUT 300 LABELS ${name})
 endfunction()

@@ -64,12 +64,12 @@ bool SaveSeen() {
             continue;
         char number[32];
         std::snprintf(number, sizeof number, "=%" PRId64 "\r\n", entry.second);
-        // One entry per line: a line break inside a name (a release title
+        // One entry per line: a line feed inside a name (a release title
         // may hold one) would split it into a junk line and a false entry.
         size_t at = text.size();
         text += entry.first;
         for (size_t i = at; i < text.size(); ++i)
-            if (text[i] == '\r' || text[i] == '\n')
+            if (text[i] == '\n')
                 text[i] = ' ';
         text += number;
     }

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <ctime>
 #include <map>
 #include <regex>
@@ -304,6 +305,44 @@ TEST_F(EndToEnd, TwoRunsDeliverEachReleaseOnceAndKeepEveryFile) {
         EXPECT_TRUE(inside) << file;
     }
     EXPECT_THAT(Home::List(home.work), ElementsAre());
+}
+
+// `cmake --install` into a fresh prefix gives a tree that runs on its own:
+// the program started through bin/quillon finds libvorlocomdlg.so and the
+// plugins beside it, searches, delivers and exits cleanly.
+TEST(Installed, TreeRunsFromAnyPrefix) {
+    Home home;
+    const std::string prefix = home.box.File("prefix");
+    std::string command = std::string("\"") + CMAKE_COMMAND + "\" --install \"" + QUILLON_BUILD_DIR +
+                          "\" --prefix \"" + prefix + "\" > \"" + home.box.File("install.log") + "\" 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << ReadAll(home.box.File("install.log"));
+    for (const char *file : {"bin/quillon", "lib/quillon/quillon", "lib/quillon/libvorlocomdlg.so",
+                             "lib/quillon/plugins/qln_ezRSS.so", "lib/quillon/plugins/qln_generic.so",
+                             "lib/quillon/plugins/qln_newzbin.so", "lib/quillon/plugins/qln_nzbmatrix.so",
+                             "share/applications/quillon.desktop",
+                             "share/icons/hicolor/scalable/apps/quillon.svg"})
+        EXPECT_TRUE(Exists(prefix + "/" + file)) << file;
+
+    IndexServer server;
+    Services services(server.Address());
+    services.ServeDefaults(server);
+    ShowEntry show{"Solo Show", "", 0, 0, 0, 1, 1, 0};
+    server.On(services.Generic(show, 1, 1),
+              Ok(Rss({RssItem("Solo.Show.S01E01", server.Address() + "/n/solo.nzb")})));
+    server.On("/n/solo.nzb", Ok(kNzb));
+    WriteAll(home.Data("shows.conf"), ShowsConfText({show}));
+    WriteAll(home.Data("main.conf"), MainConfText(1, 3600, 0, 0, home.nzb, home.torrents));
+    PluginSetup setup;
+    setup.address = server.Address();
+    WriteAll(home.Data("plugins.ini"), PluginsIniText(setup));
+
+    Program program(home, prefix + "/bin/quillon");
+    ASSERT_TRUE(program.WaitForInstanceLock()) << program.Err();
+    ASSERT_TRUE(WaitUntil([&] { return Exists(home.Data("seen.conf")); })) << program.Err();
+    EXPECT_EQ(Home::List(home.nzb).size(), 1u);
+    program.Signal(SIGTERM);
+    EXPECT_EQ(program.Wait(), 0) << program.Err();
+    EXPECT_EQ(ReadAll(home.Data("main.conf")), MainConfText(1, 3600, 0, 0, home.nzb, home.torrents));
 }
 
 }  // namespace
