@@ -13,10 +13,19 @@ size_t AppendReceived(char *block, size_t size, size_t count, void *buffer) {
     size_t n = size * count;
     if (n > kMaxAnswerBytes - answer->size)
         return 0;
-    char *grown = static_cast<char *>(std::realloc(answer->data, answer->size + n + 1));
-    if (!grown)
-        return 0;
-    answer->data = grown;
+    size_t needed = answer->size + n + 1;
+    if (needed > answer->capacity) {
+        size_t capacity = answer->capacity * 2;
+        if (capacity < needed)
+            capacity = needed;
+        if (capacity > kMaxAnswerBytes + 1)
+            capacity = kMaxAnswerBytes + 1;
+        char *grown = static_cast<char *>(std::realloc(answer->data, capacity));
+        if (!grown)
+            return 0;
+        answer->data = grown;
+        answer->capacity = capacity;
+    }
     if (n)
         std::memcpy(answer->data + answer->size, block, n);
     answer->size += n;
@@ -28,6 +37,7 @@ void FreeReceived(ReceiveBuffer &answer) {
     std::free(answer.data);
     answer.data = nullptr;
     answer.size = 0;
+    answer.capacity = 0;
 }
 
 FetchResult FetchToMemory(const char *url, const FetchOptions &options, ReceiveBuffer &answer) {
