@@ -14,6 +14,7 @@
 #include "seenlist.h"
 #include "settings.h"
 #include "showlist.h"
+#include "test_servers.h"
 
 namespace {
 
@@ -25,6 +26,7 @@ struct Script {
     void (*Reset)();
     void (*Offer)(const char *, int, int);
     void (*SetHook)(void (*)(const char *, int, int));
+    void (*SetDownload)(const char *, int);
     int (*CallCount)();
     const char *(*Call)(int);
 
@@ -54,6 +56,7 @@ protected:
         s.Reset = reinterpret_cast<void (*)()>(LibEntry(lib, "Script_Reset"));
         s.Offer = reinterpret_cast<void (*)(const char *, int, int)>(LibEntry(lib, "Script_Offer"));
         s.SetHook = reinterpret_cast<void (*)(void (*)(const char *, int, int))>(LibEntry(lib, "Script_SetHook"));
+        s.SetDownload = reinterpret_cast<void (*)(const char *, int)>(LibEntry(lib, "Script_SetDownload"));
         s.CallCount = reinterpret_cast<int (*)()>(LibEntry(lib, "Script_CallCount"));
         s.Call = reinterpret_cast<const char *(*)(int)>(LibEntry(lib, "Script_Call"));
         s.Reset();
@@ -137,6 +140,35 @@ TEST_F(CheckCycle, SkipMovesNextSearchSixDaysPastTheSuccess) {
     // 1x01 and 1x02 found, each 7 s into its search: the last success
     // came 14 s after the start.
     EXPECT_EQ(start + 14 + kSkipSeconds, show->NextSearch);
+}
+
+TEST_F(CheckCycle, FailedDeliveryDoesNotAdvanceTheShow) {
+    TestHttpServer server;
+    server.Routes().Get("/ok.nzb", [](const httplib::Request &, httplib::Response &res) {
+        res.set_content("<nzb/>", "application/x-nzb");
+    });
+    server.Start();
+    g_settings.NZB_Exec = 0;
+    std::snprintf(g_settings.NZB_Folder, sizeof g_settings.NZB_Folder, "%s", box.File("").c_str());
+    Script a = Load("qln_scriptA.so");
+    Show *lost = AddTestShow("Lost", 1, 1);
+    Show *got = AddTestShow("Got", 1, 1);
+    a.Offer("Lost", 1, 1);
+    a.Offer("Got", 1, 1);
+    std::string missing = server.Url("/missing.nzb"), ok = server.Url("/ok.nzb");
+    static std::string *urls[2];
+    urls[0] = &missing;
+    urls[1] = &ok;
+    static void (*setDownload)(const char *, int);
+    setDownload = a.SetDownload;
+    a.SetHook([](const char *name, int, int) {
+        setDownload(std::string(name) == "Lost" ? urls[0]->c_str() : urls[1]->c_str(), 0);
+    });
+    RunCheck();
+    EXPECT_EQ(1, lost->Episode);
+    EXPECT_EQ(2, got->Episode);
+    EXPECT_TRUE(HasText(LogTarget::Downloads, "Downloaded " + ok));
+    EXPECT_EQ(1u, frontEnd.Balloons().size());
 }
 
 TEST_F(CheckCycle, PausedShowIsNeverSearched) {

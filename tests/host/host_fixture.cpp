@@ -1,6 +1,7 @@
 #include "host_fixture.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -32,6 +33,11 @@ bool WaitFor(const std::function<bool()> &done, int seconds) {
 }
 
 void HostTest::SetUp() {
+    const char *old = std::getenv("TMPDIR");
+    hadTmp = old != nullptr;
+    oldTmp = old ? old : "";
+    fs::create_directories(box.File("tmp"));
+    setenv("TMPDIR", box.File("tmp").c_str(), 1);
     SetFrontEnd(&frontEnd);
     ClearLogEntries();
     ResetCheckState();
@@ -50,6 +56,10 @@ void HostTest::TearDown() {
     ResetCheckState();
     SetHostClockForTesting(nullptr);
     SetFrontEnd(nullptr);
+    if (hadTmp)
+        setenv("TMPDIR", oldTmp.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
 }
 
 std::string HostTest::CopyPlugin(const std::string &library, const std::string &folder,

@@ -1,4 +1,5 @@
-// Shared set-up of the plugin host tests: a sandboxed data folder, a
+// Shared set-up of the plugin host tests: a sandboxed data folder and
+// temporary folder ($TMPDIR = <sandbox>/tmp/), a
 // recording front end, clean check state and plugin slots, and helpers to
 // copy the test plugin libraries and read the log lists.
 #pragma once
@@ -28,6 +29,10 @@ protected:
 
     Sandbox box;
     RecordingFrontEnd frontEnd;
+
+private:
+    std::string oldTmp;
+    bool hadTmp = false;
 };
 
 // Narrows an ASCII wide text.

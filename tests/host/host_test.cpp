@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <future>
 
 #include "checkcycle.h"
 #include "checkstate.h"
@@ -16,6 +17,8 @@
 #include "lifecycle.h"
 #include "loader.h"
 #include "settings.h"
+#include "showlist.h"
+#include "test_servers.h"
 #include "vorlo/thread.h"
 
 namespace {
@@ -72,6 +75,35 @@ TEST_F(Host, ExitWaitsForTheCheckThreadWhilePumping) {
     EXPECT_EQ(0, HostExit(&Pump, nullptr));
     EXPECT_EQ(0, ThreadCount());
     EXPECT_TRUE(HasText(LogTarget::Log, "shutdown basic"));
+}
+
+TEST_F(Host, ExitWhileAPluginsDownloadStalls) {
+    StalledServer stalled;
+    CopyPlugin("qln_scriptA.so", "data/plugins", "qln_scriptA.so");
+    box.Write("data/plugins.ini", "[plugins]\r\n{5C1E9A00-AAAA-4B1E-8F00-00000000000A}=1\r\n");
+    char arg0[] = "quillon";
+    char *argv[] = {arg0};
+    ASSERT_EQ(-1, StartupBeforeWindow(1, argv, box.File("data/").c_str()));
+    Show *show = NewShow();
+    std::snprintf(show->ShowName, sizeof show->ShowName, "Stalled");
+    show->Season = show->Episode = 1;
+    AddShow(show);
+    ASSERT_TRUE(HostAfterWindow());
+    ASSERT_EQ(1, GetPluginCount());
+    LibraryHandle lib = g_pluginSlots[0].library;
+    reinterpret_cast<void (*)(const char *, int, int)>(LibEntry(lib, "Script_Offer"))("Stalled", 1, 1);
+    std::string url = stalled.Url("/slow.nzb");
+    reinterpret_cast<void (*)(const char *, int)>(LibEntry(lib, "Script_SetDownload"))(url.c_str(), 0);
+
+    RequestScanNow();
+    ASSERT_TRUE(WaitFor([&] { return stalled.Accepted() > 0; }));
+    // The window closes while the plugin's download hangs: exit still ends.
+    auto exit = std::async(std::launch::async, [] { return HostExit(nullptr, nullptr); });
+    ASSERT_EQ(std::future_status::ready, exit.wait_for(std::chrono::seconds(60)));
+    EXPECT_EQ(0, exit.get());
+    EXPECT_EQ(0, ThreadCount());
+    EXPECT_TRUE(HasText(LogTarget::Log, "Checking complete!"));
+    EXPECT_FALSE(box.Exists("data/shows.conf"));  // nothing was delivered
 }
 
 // Runs quillon-headless with arguments, collecting its standard output.

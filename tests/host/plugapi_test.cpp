@@ -42,17 +42,12 @@ TEST(DownloadName, ProcessIdCrcOfLowerCasedUrlAndKind) {
     EXPECT_EQ(DownloadTempPath(url.c_str(), false), DownloadTempPath(lower.c_str(), false));
 }
 
-// Every download test gets its own temporary folder ($TMPDIR), NZB and
-// torrent folders, and an HTTP server.
+// Every download test gets its own NZB and torrent folders and an HTTP
+// server (and, from HostTest, its own $TMPDIR).
 class Downloads : public HostTest {
 protected:
     void SetUp() override {
         HostTest::SetUp();
-        const char *old = std::getenv("TMPDIR");
-        oldTmp = old ? old : "";
-        hadTmp = old != nullptr;
-        fs::create_directories(box.File("tmp"));
-        setenv("TMPDIR", box.File("tmp").c_str(), 1);
         fs::create_directories(box.File("nzb"));
         fs::create_directories(box.File("torrent"));
         g_settings.NZB_Exec = 0;
@@ -77,13 +72,6 @@ protected:
         });
         server.Start();
     }
-    void TearDown() override {
-        if (hadTmp)
-            setenv("TMPDIR", oldTmp.c_str(), 1);
-        else
-            unsetenv("TMPDIR");
-        HostTest::TearDown();
-    }
     std::vector<std::string> TempFiles() const {
         std::vector<std::string> names;
         for (auto &entry : fs::directory_iterator(box.File("tmp")))
@@ -97,8 +85,6 @@ protected:
 
     std::string content = "<nzb>one</nzb>";
     TestHttpServer server;
-    std::string oldTmp;
-    bool hadTmp = false;
 };
 
 TEST_F(Downloads, NzbIsMovedIntoTheFolder) {

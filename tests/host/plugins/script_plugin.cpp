@@ -1,7 +1,8 @@
 // A scripted test plugin for the check cycle. The test reaches its control
 // functions (Script_*) with dlsym on the library the loader registered, says
 // which episodes exist, and reads back every Search call. A found episode is
-// marked seen through the host, as the real plugins do.
+// marked seen through the host, as the real plugins do, and delivered
+// through DownloadFile when the test gave a download URL.
 #include <cstdio>
 #include <set>
 #include <string>
@@ -23,6 +24,8 @@ const QLN_HOST_API *host = nullptr;
 std::set<std::tuple<std::string, int, int>> offers;
 std::vector<std::string> calls;
 void (*hook)(const char *name, int season, int episode) = nullptr;
+std::string downloadUrl;  // when set, a find is delivered from here
+bool downloadTorrent = false;
 
 int Init(int, const QLN_HOST_API *api) {
     host = api;
@@ -41,6 +44,8 @@ bool Search(const Show *show, int season, int episode) {
     if (host->IsSeen(key.c_str()))
         return false;
     host->MarkSeen(key.c_str());
+    if (!downloadUrl.empty())
+        return host->DownloadFile(downloadUrl.c_str(), downloadTorrent);
     return true;
 }
 
@@ -57,6 +62,11 @@ QLN_EXPORT void Script_Reset(void) {
     offers.clear();
     calls.clear();
     hook = nullptr;
+    downloadUrl.clear();
+}
+QLN_EXPORT void Script_SetDownload(const char *url, int torrent) {
+    downloadUrl = url ? url : "";
+    downloadTorrent = torrent != 0;
 }
 QLN_EXPORT void Script_Offer(const char *name, int season, int episode) {
     offers.insert(std::make_tuple(std::string(name), season, episode));
