@@ -11,13 +11,15 @@ size_t AppendReceived(char *block, size_t size, size_t count, void *buffer) {
     if (count != 0 && size > kMaxAnswerBytes / count)
         return 0;
     size_t n = size * count;
+    if (n == 0)
+        return 0;
     if (n > kMaxAnswerBytes - answer->size)
         return 0;
     size_t needed = answer->size + n + 1;
     if (needed > answer->capacity) {
-        size_t capacity = answer->capacity * 2;
-        if (capacity < needed)
-            capacity = needed;
+        size_t capacity = answer->capacity ? answer->capacity : 4096;
+        while (capacity < needed)
+            capacity *= 2;
         if (capacity > kMaxAnswerBytes + 1)
             capacity = kMaxAnswerBytes + 1;
         char *grown = static_cast<char *>(std::realloc(answer->data, capacity));

@@ -10,10 +10,12 @@
 // The answer of one transfer. `data` is null until the first byte arrives
 // and is then always followed by one zero byte that `size` does not count,
 // so the answer can be read as one terminated text. Released with free().
+// `capacity` is the number of bytes allocated for `data`; it grows by
+// doubling so that a large answer is not copied again for every block.
 struct ReceiveBuffer {
     char *data = nullptr;
     size_t size = 0;
-    size_t capacity = 0;  // bytes allocated at data (size + 1 at least, once grown)
+    size_t capacity = 0;
 };
 
 // An answer may grow to this many bytes; a larger one fails the transfer so
@@ -21,8 +23,7 @@ struct ReceiveBuffer {
 constexpr size_t kMaxAnswerBytes = size_t(64) * 1024 * 1024;
 
 // libcurl write callback: appends one block to the ReceiveBuffer passed as
-// write data. The buffer grows at least twofold each time it must grow, so a
-// large answer is not copied again for every block. Takes fewer bytes than offered (which
+// write data. Takes fewer bytes than offered (which
 // makes libcurl fail the transfer) when the answer would exceed
 // kMaxAnswerBytes or memory runs out.
 size_t AppendReceived(char *block, size_t size, size_t count, void *buffer);

@@ -71,6 +71,12 @@ int GetPluginCount() { return 0; }
 QLN_PLUGIN *GetLoadedPlugin(int) { return nullptr; }
 
 // Forwards to libcurl by the option's argument kind and records the option.
+// Its signature is libcurl's own, an enum before the "...", as libcurl's
+// implementation has it.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wvarargs"
+#endif
 CURLcode RecordingSetopt(CURL *handle, CURLoption option, ...) {
     va_list args;
     va_start(args, option);
@@ -96,6 +102,9 @@ CURLcode RecordingSetopt(CURL *handle, CURLoption option, ...) {
     gHost->curlOptions.push_back(set);
     return code;
 }
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 
 } // namespace
 

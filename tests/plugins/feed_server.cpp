@@ -33,6 +33,13 @@ void FeedServer::Serve(const std::string &path, const std::string &body, int sta
     answers[path] = answer;
 }
 
+void FeedServer::ServeTarget(const std::string &target, const std::string &body) {
+    std::lock_guard<std::mutex> guard(lock);
+    Answer answer;
+    answer.body = body;
+    targetAnswers[target] = answer;
+}
+
 void FeedServer::Redirect(const std::string &path, const std::string &location) {
     std::lock_guard<std::mutex> guard(lock);
     Answer answer;
@@ -59,13 +66,19 @@ void FeedServer::Handle(const httplib::Request &request, httplib::Response &resp
     {
         std::lock_guard<std::mutex> guard(lock);
         targets.push_back(request.target);
-        auto found = answers.find(request.path);
-        if (found == answers.end()) {
+        const Answer *found = nullptr;
+        auto byTarget = targetAnswers.find(request.target);
+        auto byPath = answers.find(request.path);
+        if (byTarget != targetAnswers.end())
+            found = &byTarget->second;
+        else if (byPath != answers.end())
+            found = &byPath->second;
+        if (!found) {
             response.status = 404;
             response.set_content("not found", "text/plain");
             return;
         }
-        answer = found->second;
+        answer = *found;
     }
     if (answer.stream) {
         // One shared block of filler, sent until the count is reached or the

@@ -23,9 +23,12 @@ public:
     std::string Address() const;
     // Answers GET `path` with `body` and `status`. Unknown paths get 404.
     void Serve(const std::string &path, const std::string &body, int status = 200);
+    // Answers exactly the request target `target` (path and query as sent)
+    // with `body`; takes precedence over Serve for its path.
+    void ServeTarget(const std::string &target, const std::string &body);
     // Answers GET `path` with a 302 to `location`.
     void Redirect(const std::string &path, const std::string &location);
-    // Answers GET `path` with `bytes` bytes of XML-ish filler, sent chunked.
+    // Answers GET `path` with `bytes` filler bytes ("xxx..."), sent chunked.
     void Stream(const std::string &path, size_t bytes);
     // The targets requested so far, in order.
     std::vector<std::string> Targets() const;
@@ -45,6 +48,7 @@ private:
     int port = 0;
     mutable std::mutex lock;
     std::map<std::string, Answer> answers;
+    std::map<std::string, Answer> targetAnswers;
     std::vector<std::string> targets;
 };
 

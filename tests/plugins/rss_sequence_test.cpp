@@ -113,8 +113,15 @@ TEST_P(RssSequence, DeeplyNestedAnswerIsRefusedUnparsed) {
 }
 
 TEST_P(RssSequence, AnswerAboveTheSizeCapFailsTheTransfer) {
-    // Just past 64 MiB, sent chunked so that no length is announced ahead.
-    server.Stream(GetParam().searchPath, (size_t(64) << 20) + (1 << 20));
+    // Exactly 64 MiB is still taken (and then fails to parse) ...
+    server.Stream(GetParam().searchPath, size_t(64) << 20);
+    EXPECT_FALSE(SearchOnce());
+    ASSERT_EQ(host->log.size(), 1u);
+    EXPECT_EQ(host->log[0].rfind("Error parsing XML: ", 0), 0u) << host->log[0];
+
+    // ... one more block is not. Sent chunked, so no length is announced ahead.
+    host->log.clear();
+    server.Stream(GetParam().searchPath, (size_t(64) << 20) + 4096);
     EXPECT_FALSE(SearchOnce());
     EXPECT_THAT(host->log, ElementsAre(std::string("Error downloading URL: ") +
                                        curl_easy_strerror(CURLE_WRITE_ERROR) + "\n"));

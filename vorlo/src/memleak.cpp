@@ -13,6 +13,20 @@
 #include <utility>
 #include <vector>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define VORLO_LEAK_CHECKER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(leak_sanitizer)
+#define VORLO_LEAK_CHECKER 1
+#endif
+#endif
+#ifndef VORLO_LEAK_CHECKER
+#define VORLO_LEAK_CHECKER 0
+#endif
+#if VORLO_LEAK_CHECKER
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace {
 
 const char kMarker[8] = {'V', 'O', 'R', 'L', 'O', 'K', 'A', 'P'};
@@ -74,8 +88,16 @@ struct Registry {
 
 // Created on first use and never destroyed: other modules' static objects may
 // allocate and free tracked blocks while they are constructed or destroyed.
+// In a plugin library the registry also outlives the library once the host
+// has unloaded it, so the leak checker is told that it is kept on purpose.
 Registry &TheRegistry() {
-    static Registry *registry = new Registry();
+    static Registry *registry = [] {
+        Registry *created = new Registry();
+#if VORLO_LEAK_CHECKER
+        __lsan_ignore_object(created);
+#endif
+        return created;
+    }();
     return *registry;
 }
 
