@@ -102,6 +102,9 @@ TEST_F(NzbMatrix, PleaseWaitThenAFindPausesBeforeRetryDownloadAndReturn) {
                             "HandleNzbFile " + file, "SleepSeconds 0", "SleepSeconds 30"));
     ASSERT_EQ(host->handed.size(), 1u);
     EXPECT_EQ(host->handed[0].content, kNzb);
+    // The download call keeps TLS checks as well.
+    for (const CurlOptionSet &set : host->fake.curlOptions)
+        EXPECT_NE(set.option, CURLOPT_SSL_VERIFYPEER);
 }
 
 TEST_F(NzbMatrix, NothingFoundIsSilentAndOtherErrorsAreLogged) {
