@@ -257,7 +257,6 @@ TEST_F(Faults, FullDiskKeepsTheOldFilesAndTheProgramRunning) {
 
     RunOptions options;
     options.fileSizeLimit = 2048;
-    options.noLeakCheck = true;
     Program host(home, QUILLON_HEADLESS, options);
     ASSERT_TRUE(WaitUntil([&] { return host.Out().find("Checking complete!") != std::string::npos || !host.Running(); }))
         << host.Out();
@@ -396,7 +395,6 @@ TEST_F(Faults, HostileAnswersAreRefusedWithALine) {
 
     RunOptions once;
     once.args = {"--passes", "1"};
-    once.noLeakCheck = true;
     Program host(home, QUILLON_HEADLESS, once);
     int code = host.Wait(120);
     std::string out = host.Out();

@@ -156,14 +156,9 @@ Program::Program(const Home &home, const std::string &program, const RunOptions 
         "QT_QPA_PLATFORM=offscreen",
         "LANG=C.UTF-8",
     };
-    for (const char *name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"}) {
-        const char *value = std::getenv(name);
-        std::string text = value ? value : "";
-        if (options.noLeakCheck && std::string(name) == "ASAN_OPTIONS")
-            text += text.empty() ? "detect_leaks=0" : ":detect_leaks=0";
-        if (!text.empty())
-            env.push_back(std::string(name) + "=" + text);
-    }
+    for (const char *name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"})
+        if (const char *value = std::getenv(name))
+            env.push_back(std::string(name) + "=" + value);
     if (const char *value = std::getenv("LSAN_OPTIONS"))
         env.push_back(std::string("LSAN_OPTIONS=") + value);
     std::vector<std::string> args = {program};

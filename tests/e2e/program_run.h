@@ -68,10 +68,6 @@ std::string PluginsIniText(const PluginSetup &setup);
 struct RunOptions {
     std::vector<std::string> args;
     uint64_t fileSizeLimit = 0;  // RLIMIT_FSIZE in bytes when > 0 (SIGXFSZ ignored)
-    // Sanitizer builds: no leak check at the child's exit. LeakSanitizer's
-    // tracer crashes at the exit of the headless host after a pass of
-    // transfers ("Tracer caught signal 11"); the real program keeps it.
-    bool noLeakCheck = false;
 };
 
 class Program {
