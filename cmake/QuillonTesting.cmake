@@ -1,15 +1,19 @@
 # quillon_add_gtest(name SOURCES a.cpp ... [LIBS lib ...])
 # Builds a GoogleTest executable linked with the test support library and
-# registers each of its tests with CTest. Tests run with a throwaway
+# registers each of its tests with CTest, labelled with the executable's name
+# (so `ctest -L <name>` runs one executable's tests). Tests run with a throwaway
 # XDG_DATA_HOME and HOME so that nothing ever touches the real data folder, and
-# with the offscreen Qt platform.
+# with the offscreen Qt platform. In sanitizer builds allocations keep their
+# full stacks, so that the suppressions in tests/lsan.supp can match frames
+# below code built without frame pointers.
 set(QUILLON_TEST_HOME ${CMAKE_BINARY_DIR}/test-home)
 file(MAKE_DIRECTORY ${QUILLON_TEST_HOME})
 set(QUILLON_TEST_ENV
   "HOME=${QUILLON_TEST_HOME}"
   "XDG_DATA_HOME=${QUILLON_TEST_HOME}/data"
   "QT_QPA_PLATFORM=offscreen"
-  "ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1"
+  "ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:fast_unwind_on_malloc=0"
+  "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp"
   "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
 
 function(quillon_add_gtest name)
@@ -17,7 +21,12 @@ function(quillon_add_gtest name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE quillon_testsupport GTest::gtest GTest::gmock GTest::gtest_main ${T_LIBS})
   quillon_warnings(${name})
+  # Each test runs through `cmake -E env` with the variables above. (Given to
+  # gtest_discover_tests as an ENVIRONMENT property, a list of several
+  # variables is split up: only the first would be set.)
+  set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR
+    ${CMAKE_COMMAND} -E env ${QUILLON_TEST_ENV})
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "${QUILLON_TEST_ENV}" TIMEOUT 300)
+    PROPERTIES TIMEOUT 300 LABELS ${name})
 endfunction()

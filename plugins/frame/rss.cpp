@@ -3,9 +3,47 @@
 
 #include "frame.h"
 
+#include <cstring>
+
 const char *const kNoLinkMessage = "Error: No link element found!\n";
 
 namespace {
+
+// TinyXML parses (and frees) nested elements recursively, so an answer whose
+// elements nest deeply enough would overflow the check thread's stack. RSS
+// needs a handful of levels; anything deeper than this is refused unread.
+constexpr size_t kMaxNesting = 256;
+const char *const kTooDeep = "Elements nested too deeply";
+
+// Counts how deep the elements of an XML text nest: a start tag goes one
+// level down, an end tag one up; empty-element tags, declarations, comments
+// and CDATA sections do not count. Stops counting once past kMaxNesting.
+size_t NestingDepth(const char *text) {
+    size_t depth = 0, deepest = 0;
+    const char *p = text;
+    while (p && (p = std::strchr(p, '<')) != nullptr) {
+        const char *skipTo = ">";
+        if (std::strncmp(p, "<!--", 4) == 0)
+            skipTo = "-->";
+        else if (std::strncmp(p, "<![CDATA[", 9) == 0)
+            skipTo = "]]>";
+        const char *end = std::strstr(p + 1, skipTo);
+        if (!end)
+            break;
+        if (p[1] == '/') {
+            if (depth > 0)
+                --depth;
+        } else if (p[1] != '!' && p[1] != '?' && end[-1] != '/') {
+            if (++depth > deepest)
+                deepest = depth;
+            if (deepest > kMaxNesting)
+                break;
+        }
+        p = end + std::strlen(skipTo);
+    }
+    return deepest;
+}
+
 // Releases the answer on every way out of the sequence.
 struct AnswerGuard {
     ReceiveBuffer answer;
@@ -24,6 +62,10 @@ bool RunRssSearch(const char *url, const RssSearch &search) {
     // A fresh document each time, encoding left to the parser's detection.
     // An empty answer leaves data null, which TinyXML reports as an empty
     // document.
+    if (guard.answer.data && NestingDepth(guard.answer.data) > kMaxNesting) {
+        host->Log(search.messages.parseFailed, kTooDeep);
+        return false;
+    }
     TiXmlDocument document;
     // No row and column tracking: nothing here reads an element's position,
     // and TinyXML spends most of a parse keeping it up to date.

@@ -45,19 +45,17 @@ void AutoBackup(const char *path) {
     if (!in)
         return;  // nothing to back up yet (first run)
 
-    // The first free name: ...00, then ...01, ...02 and on past 99. The file
-    // is created exclusively, so an existing backup is never overwritten even
-    // if its name appeared after the search.
-    std::string target;
-    FILE *out = nullptr;
-    for (int counter = 0; counter >= 0; counter++) {
-        target = Candidate(folder, name, date, counter);
-        if (NameTaken(target))
-            continue;
-        out = std::fopen(target.c_str(), "wbx");
-        if (out || errno != EEXIST)
-            break;
-    }
+    // The first free name: ...00, then ...01, ...02 and on past 99.
+    int counter = 0;
+    std::string target = Candidate(folder, name, date, counter);
+    while (NameTaken(target))
+        target = Candidate(folder, name, date, ++counter);
+
+    // The copy is made under a temporary name and gets its backup name only
+    // when it is complete, so every backup is a whole copy even when the disk
+    // fills up or the program is killed while copying.
+    std::string temp = std::string(folder) + "/" + TempBackupName(name);
+    FILE *out = std::fopen(temp.c_str(), "wb");
     if (!out) {
         Log("Error opening %s for output", target.c_str());
         std::fclose(in);
@@ -66,16 +64,37 @@ void AutoBackup(const char *path) {
 
     static thread_local char block[kCopyBlock];
     long long total = 0;
+    bool written = true;
     for (;;) {
         size_t got = std::fread(block, 1, sizeof block, in);
         if (got == 0)
             break;
         total += static_cast<long long>(got);
-        if (std::fwrite(block, 1, got, out) != got)
-            Log("Error writing %s!", target.c_str());
+        if (std::fwrite(block, 1, got, out) != got) {
+            written = false;
+            break;
+        }
     }
     std::fclose(in);
     if (std::fclose(out) != 0)
+        written = false;
+    if (!written) {
         Log("Error writing %s!", target.c_str());
+        std::remove(temp.c_str());
+        return;
+    }
+    // Never replaces a backup: a name taken meanwhile moves on to the next.
+    int error;
+    while ((error = PlatformMoveFile(temp.c_str(), target.c_str())) == EEXIST)
+        target = Candidate(folder, name, date, ++counter);
+    if (error != 0) {
+        Log("Error writing %s!", target.c_str());
+        std::remove(temp.c_str());
+        return;
+    }
     Log("Created auto-backup file %s (%lld bytes)", FileNamePart(target.c_str()), total);
+}
+
+std::string TempBackupName(const char *name) {
+    return std::string(".") + (name ? name : "") + ".tmp-" + std::to_string(static_cast<long>(getpid()));
 }

@@ -2,4 +2,10 @@
 // data file is overwritten.
 #pragma once
 
+#include <string>
+
 void AutoBackup(const char *path);
+
+// Name under which AutoBackup copies a file (".<name>.tmp-<pid>") before the
+// copy is complete and gets its backup name.
+std::string TempBackupName(const char *name);

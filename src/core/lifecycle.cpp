@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 #include <curl/curl.h>
+#include <dirent.h>
+#include <unistd.h>
 #include <string>
 
 #include "checkstate.h"
@@ -43,6 +45,31 @@ void PrepareDownloadFolder(char (&folder)[1024]) {
     if (n + 1 < sizeof folder) {
         folder[n] = '/';
         folder[n + 1] = '\0';
+    }
+}
+
+// Removes what a save interrupted by a crash or kill -9 left behind: the
+// temporary files in which main.conf, shows.conf, seen.conf and plugins.ini
+// are replaced whole (".<name>.tmp-..."), and unfinished backup copies. Runs
+// while this copy holds the single-instance lock, so no other copy is
+// writing them.
+void RemoveUnfinishedSaves() {
+    const std::string folders[] = {g_paths.DataFolder, std::string(g_paths.BackupFolder) + "/"};
+    const char *names[] = {"main.conf", "shows.conf", "seen.conf", "plugins.ini"};
+    for (const std::string &folder : folders) {
+        DIR *dir = opendir(folder.c_str());
+        if (!dir)
+            continue;
+        while (dirent *entry = readdir(dir)) {
+            for (const char *name : names) {
+                std::string prefix = std::string(".") + name + ".tmp-";
+                if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0) {
+                    unlink((folder + entry->d_name).c_str());
+                    break;
+                }
+            }
+        }
+        closedir(dir);
     }
 }
 
@@ -87,6 +114,7 @@ int StartupBeforeWindow(int argc, char **argv, const char *dataFolder) {
         vrl_cleanup();
         return 0;
     }
+    RemoveUnfinishedSaves();
 
     // 7. Main settings, merged over the defaults.
     LoadSettings();

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <ctime>
 #include <deque>
 
@@ -38,6 +39,32 @@ void FormatStamp(int64_t now, char *out, size_t size) {
                   local.tm_hour < 12 ? "AM" : "PM");
 }
 
+// The line as wide text. A byte that does not convert in the user's locale
+// (a release title in another encoding, say) becomes U+FFFD, so the rest of
+// the line still reads instead of the whole line being lost.
+std::wstring LossyWide(const std::string &text) {
+    std::wstring out;
+    std::mbstate_t state{};
+    const char *p = text.c_str();
+    size_t left = text.size();
+    while (left > 0) {
+        wchar_t c = 0;
+        size_t n = std::mbrtowc(&c, p, left, &state);
+        if (n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2)) {
+            out += L'\uFFFD';
+            state = std::mbstate_t{};
+            n = 1;
+        } else if (n == 0) {
+            break;
+        } else {
+            out += c;
+        }
+        p += n;
+        left -= n;
+    }
+    return out;
+}
+
 }  // namespace
 
 int LogTo(LogTarget list, const char *format, va_list args) {
@@ -72,10 +99,7 @@ int LogTo(LogTarget list, const char *format, va_list args) {
         if (line.empty())
             continue;
         std::string entry = std::string("[") + stamp + "] " + line;
-        wchar_t *wide = ToWide(entry.c_str());
-        lines.emplace_back(wide ? wide : L"ERROR in mbstowcs");
-        if (wide)
-            ZFREE(wide);
+        lines.push_back(LossyWide(entry));
         entries.push_back(lines.back());
     }
 

@@ -89,7 +89,13 @@ bool SaveSeen() {
             continue;
         char number[32];
         std::snprintf(number, sizeof number, "=%" PRId64 "\r\n", entry.second);
+        // One entry per line: a line feed inside a name (a release title
+        // may hold one) would split it into a junk line and a false entry.
+        size_t at = text.size();
         text += entry.first;
+        for (size_t i = at; i < text.size(); ++i)
+            if (text[i] == '\n')
+                text[i] = ' ';
         text += number;
     }
     // The file is replaced whole; only when that worked are the expired

@@ -94,6 +94,23 @@ TEST_F(LifecycleTest, GarbageFilesStillStart) {
     ExitRelease();
 }
 
+// A save or backup interrupted by kill -9 leaves its temporary file; the
+// next start removes those, and only those.
+TEST_F(LifecycleTest, StartRemovesWhatInterruptedSavesLeft) {
+    box.Write("data/.shows.conf.tmp-123-4-567", "half");
+    box.Write("data/.plugins.ini.tmp-9-0-1", "half");
+    box.Write("data/backup/.seen.conf.tmp-77", "half");
+    box.Write("data/.shows.conf.keep", "mine");
+    box.Write("data/backup/shows.conf.1206202600", "whole");
+    ASSERT_EQ(Start(), -1);
+    EXPECT_FALSE(box.Exists("data/.shows.conf.tmp-123-4-567"));
+    EXPECT_FALSE(box.Exists("data/.plugins.ini.tmp-9-0-1"));
+    EXPECT_FALSE(box.Exists("data/backup/.seen.conf.tmp-77"));
+    EXPECT_TRUE(box.Exists("data/.shows.conf.keep"));
+    EXPECT_TRUE(box.Exists("data/backup/shows.conf.1206202600"));
+    EXPECT_EQ(ExitRelease(), 0);
+}
+
 TEST_F(LifecycleTest, SecondCopyIsRefusedAndTouchesNothing) {
     fs::create_directories(Data());
     box.Write("data/main.conf", "Quill {\n AutoScan 1\n};\n");

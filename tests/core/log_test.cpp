@@ -101,16 +101,21 @@ TEST_F(LogTest, StatusGoesToPartZeroAndTheLog) {
     EXPECT_EQ(LogTexts(), (std::vector<std::string>{"Checking for shows..."}));
 }
 
-TEST_F(LogTest, UnconvertibleTextBecomesErrorEntry) {
+// Bytes that do not convert (a title in another encoding) become U+FFFD
+// each; the rest of the line, stamp included, stays readable.
+TEST_F(LogTest, UnconvertibleBytesBecomeReplacementCharacters) {
     std::string old = setlocale(LC_CTYPE, nullptr);
     ASSERT_NE(setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
     Log("%s", "bad \xff\xfe bytes");
     Log("%s", "caf\xc3\xa9");
+    Log("%s", "cut \xc3");
     setlocale(LC_CTYPE, old.c_str());
     auto log = front.AllLines(LogTarget::Log);
-    ASSERT_EQ(log.size(), 2u);
-    EXPECT_EQ(log[0], L"ERROR in mbstowcs");
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0].substr(0, 1), L"[");
+    EXPECT_EQ(log[0].substr(log[0].size() - 12), L"bad \uFFFD\uFFFD bytes");
     EXPECT_EQ(log[1].substr(log[1].size() - 4), L"caf\u00e9");
+    EXPECT_EQ(log[2].substr(log[2].size() - 5), L"cut \uFFFD");
 }
 
 TEST_F(LogTest, RecorderBoundsItsListLikeTheWindow) {

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <map>
 #include <string>
 
@@ -133,6 +134,23 @@ TEST_F(SeenListTest, NamesWithEqualsSignsSurviveASaveAndLoad) {
     EXPECT_TRUE(IsSeen("a=b="));
     EXPECT_TRUE(IsSeen(""));
     EXPECT_EQ(Snapshot().size(), 3u);
+}
+
+// A line feed in a name once split its line into junk and a false entry.
+TEST_F(SeenListTest, LineBreaksInNamesStayOnTheirLine) {
+    MarkSeen("Evil\r\nInjected");
+    MarkSeen("Plain");
+    ASSERT_TRUE(SaveSeen());
+    std::string text = box.Read("seen.conf");
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
+    {
+        MutexHold hold(SeenListLock);
+        SeenList.clear();
+    }
+    LoadSeen();
+    EXPECT_TRUE(IsSeen("Evil\r Injected"));
+    EXPECT_FALSE(IsSeen("Injected"));
+    EXPECT_EQ(Snapshot().size(), 2u);
 }
 
 TEST_F(SeenListTest, MissingFileKeepsTheListAndWritesNothing) {

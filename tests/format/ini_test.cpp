@@ -80,6 +80,19 @@ protected:
     }
 };
 
+// A zero byte once hid the rest of the file from readers and writers.
+TEST_F(IniWrite, ZeroBytesInTheFileHideNothing) {
+    Sandbox box;
+    std::string path = box.File("plugins.ini");
+    box.Write("plugins.ini", std::string("junk\0[x\0\0\r\n[plugins]\r\na=1\0b=2\r\n", 31));
+    EXPECT_EQ(IniReadInt(path.c_str(), "plugins", "a", 0), 1);
+    EXPECT_EQ(IniReadInt(path.c_str(), "plugins", "b", 0), 2);
+    EXPECT_EQ(IniWriteString(path.c_str(), "plugins", "c", "3"), 0);
+    EXPECT_EQ(IniReadInt(path.c_str(), "plugins", "a", 0), 1);
+    EXPECT_EQ(IniReadInt(path.c_str(), "plugins", "b", 0), 2);
+    EXPECT_EQ(IniReadInt(path.c_str(), "plugins", "c", 0), 3);
+}
+
 TEST_F(IniWrite, NewFileHoldsOnlyTheEntry) {
     ASSERT_EQ(IniWriteInt(path.c_str(), "plugins", "ezrss", 1), 0);
     EXPECT_EQ(box.Read("plugins.ini"), "[plugins]\r\nezrss=1\r\n");

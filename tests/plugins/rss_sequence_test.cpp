@@ -92,6 +92,26 @@ TEST_P(RssSequence, ItemsAmongOtherChildrenAreAllVisited) {
     EXPECT_THAT(host->downloadedUrls, ElementsAre("http://t/a", "http://t/b"));
 }
 
+// Nesting this deep overflowed the check thread's stack inside TinyXML.
+TEST_P(RssSequence, DeeplyNestedAnswerIsRefusedUnparsed) {
+    std::string deep = "<rss><channel><item><title>The Show 1x02</title>";
+    for (int i = 0; i < 200000; ++i)
+        deep += "<a>";
+    Answer(deep);
+    EXPECT_FALSE(SearchOnce());
+    EXPECT_THAT(host->log, ElementsAre("Error parsing XML: Elements nested too deeply\n"));
+
+    // Comments, CDATA and empty elements do not count as nesting.
+    std::string flat;
+    for (int i = 0; i < 1000; ++i)
+        flat += "<x/><!-- <a> --><![CDATA[<b>]]>";
+    Answer(RssFeed({"<item><title>The Show 1x02</title><link>http://127.0.0.1:1/x</link><d>" + flat + "</d></item>"}));
+    host->log.clear();
+    host->downloadResult = [](const std::string &, bool) { return true; };
+    EXPECT_TRUE(SearchOnce());
+    EXPECT_THAT(host->log, IsEmpty());
+}
+
 TEST_P(RssSequence, AnswerAboveTheSizeCapFailsTheTransfer) {
     // Exactly 64 MiB is still taken (and then fails to parse) ...
     server.Stream(GetParam().searchPath, size_t(64) << 20);

@@ -42,6 +42,12 @@ char *ReadWholeStream(FILE *stream) {
         ZFREE(text);
         return nullptr;
     }
+    // A zero byte (binary junk in a damaged file) would end the text there
+    // and hide, or on the next write drop, everything after it: it reads as
+    // a line end instead.
+    for (size_t i = 0; i < length; i++)
+        if (text[i] == '\0')
+            text[i] = '\n';
     text[length] = '\0';
     return text;
 }
