@@ -231,6 +231,12 @@ CURL *HostCurlEasyInit() {
     return handle;
 }
 
+// The signature is libcurl's own, an enum before the "...", as libcurl's
+// implementation has it; clang warns about va_start after an enum.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wvarargs"
+#endif
 CURLcode HostCurlEasySetopt(CURL *handle, CURLoption option, ...) {
     // Fetch the one argument by the type class that the option number encodes.
     typedef void (*AnyFunction)(void);
@@ -308,6 +314,9 @@ CURLcode HostCurlEasySetopt(CURL *handle, CURLoption option, ...) {
     }
     return CURLE_BAD_FUNCTION_ARGUMENT;
 }
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 
 CURLcode HostCurlEasyPerform(CURL *handle) {
     if (shuttingDown.load())

@@ -37,6 +37,12 @@ struct FakeTransfer {
 
 CURL *FakeInit() { return reinterpret_cast<CURL *>(new FakeTransfer); }
 
+// Its signature is libcurl's own, an enum before the "...", as libcurl's
+// implementation has it.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wvarargs"
+#endif
 CURLcode FakeSetopt(CURL *handle, CURLoption option, ...) {
     auto *transfer = reinterpret_cast<FakeTransfer *>(handle);
     va_list args;
@@ -48,6 +54,9 @@ CURLcode FakeSetopt(CURL *handle, CURLoption option, ...) {
     va_end(args);
     return CURLE_OK;
 }
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 
 // The answer arrives in three blocks, as a network transfer would split it.
 CURLcode FakePerform(CURL *handle) {

@@ -28,7 +28,7 @@ int64_t FixedClock() { return INT64_MIN / 2; }
 
 std::map<std::string, int64_t> Snapshot() {
     MutexHold hold(SeenListLock);
-    return SeenList;
+    return std::map<std::string, int64_t>(SeenList.begin(), SeenList.end());
 }
 
 }  // namespace
