@@ -3,6 +3,7 @@
 
 #include <vorlo/ini.h>
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -39,4 +40,28 @@ std::string ReadServiceAddress(const char *section, const char *builtIn) {
 
 std::string BoundedText(const char *text, size_t size) {
     return std::string(text, strnlen(text, size));
+}
+
+bool CheckAccountSettings(const char *user, const char *secret, const char *secretReason,
+                          char *buffer, int size) {
+    const char *reason = nullptr;
+    if (!user[0])
+        reason = "No User Set in Plugin";
+    else if (!secret[0])
+        reason = secretReason;
+    if (!reason)
+        return true;
+    if (buffer && size > 0)
+        std::snprintf(buffer, size_t(size), "%s", reason);
+    return false;
+}
+
+bool AppendEscaped(std::string &url, const std::string &text) {
+    const QLN_CURL_API *curl = gHost->Curl;
+    char *escaped = curl->curl_escape(text.c_str(), static_cast<int>(text.size()));
+    if (!escaped)
+        return false;
+    url += escaped;
+    curl->curl_free(escaped);
+    return true;
 }

@@ -32,3 +32,14 @@ std::string ReadServiceAddress(const char *section, const char *builtIn);
 // fields of a Show record are read through this so that a record without a
 // terminator cannot be overread.
 std::string BoundedText(const char *text, size_t size);
+
+// The readiness test of a plugin with an account: the user name first, then
+// the second setting (password or API key). At the first empty one its reason
+// ("No User Set in Plugin" or `secretReason`) is copied into `buffer` (when
+// not null, bounded by `size`) and false returned; true when both are set.
+bool CheckAccountSettings(const char *user, const char *secret, const char *secretReason,
+                          char *buffer, int size);
+
+// Appends `text` escaped with the host's curl_escape to `url`; false when
+// escaping failed.
+bool AppendEscaped(std::string &url, const std::string &text);

@@ -165,16 +165,7 @@ int NewzbinInit(int, const QLN_HOST_API *host) {
 }
 
 bool NewzbinGetStatus(char *buffer, int size) {
-    const char *reason = nullptr;
-    if (!gSettings.user[0])
-        reason = "No User Set in Plugin";
-    else if (!gSettings.pass[0])
-        reason = "No Password Set in Plugin";
-    if (!reason)
-        return true;
-    if (buffer && size > 0)
-        std::snprintf(buffer, size_t(size), "%s", reason);
-    return false;
+    return CheckAccountSettings(gSettings.user, gSettings.pass, "No Password Set in Plugin", buffer, size);
 }
 
 void NewzbinShutdown() {}
@@ -186,16 +177,6 @@ void NewzbinConfigure(void *parent) {
     RunNewzbinSettingsDialog(parent, gSettings, host->PluginsIniPath, kPluginName);
 }
 
-// "%20" and the escaped text appended to `url`; false when escaping failed.
-bool AppendEscaped(std::string &url, const std::string &text) {
-    const QLN_CURL_API *curl = FrameHost()->Curl;
-    char *escaped = curl->curl_escape(text.c_str(), static_cast<int>(text.size()));
-    if (!escaped)
-        return false;
-    url += escaped;
-    curl->curl_free(escaped);
-    return true;
-}
 
 bool NewzbinSearch(const Show *show, int season, int episode) {
     const QLN_HOST_API *host = FrameHost();

@@ -261,16 +261,7 @@ int NzbMatrixInit(int, const QLN_HOST_API *host) {
 }
 
 bool NzbMatrixGetStatus(char *buffer, int size) {
-    const char *reason = nullptr;
-    if (!gSettings.user[0])
-        reason = "No User Set in Plugin";
-    else if (!gSettings.key[0])
-        reason = "No API Key Set in Plugin";
-    if (!reason)
-        return true;
-    if (buffer && size > 0)
-        std::snprintf(buffer, size_t(size), "%s", reason);
-    return false;
+    return CheckAccountSettings(gSettings.user, gSettings.key, "No API Key Set in Plugin", buffer, size);
 }
 
 void NzbMatrixShutdown() {}
@@ -282,16 +273,6 @@ void NzbMatrixConfigure(void *parent) {
     RunNzbMatrixSettingsDialog(parent, gSettings, host->PluginsIniPath, kPluginName);
 }
 
-// The escaped text appended to `url`; false when escaping failed.
-bool AppendEscaped(std::string &url, const std::string &text) {
-    const QLN_CURL_API *curl = FrameHost()->Curl;
-    char *escaped = curl->curl_escape(text.c_str(), static_cast<int>(text.size()));
-    if (!escaped)
-        return false;
-    url += escaped;
-    curl->curl_free(escaped);
-    return true;
-}
 
 bool NzbMatrixSearch(const Show *show, int season, int episode) {
     const QLN_HOST_API *host = FrameHost();
