@@ -177,7 +177,6 @@ void NewzbinConfigure(void *parent) {
     RunNewzbinSettingsDialog(parent, gSettings, host->PluginsIniPath, kPluginName);
 }
 
-
 bool NewzbinSearch(const Show *show, int season, int episode) {
     const QLN_HOST_API *host = FrameHost();
     if (!NewzbinGetStatus(nullptr, 0))

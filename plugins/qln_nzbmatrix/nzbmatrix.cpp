@@ -273,7 +273,6 @@ void NzbMatrixConfigure(void *parent) {
     RunNzbMatrixSettingsDialog(parent, gSettings, host->PluginsIniPath, kPluginName);
 }
 
-
 bool NzbMatrixSearch(const Show *show, int season, int episode) {
     const QLN_HOST_API *host = FrameHost();
     if (!NzbMatrixGetStatus(nullptr, 0))
