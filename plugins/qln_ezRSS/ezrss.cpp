@@ -12,6 +12,7 @@
 #include <string>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -45,6 +46,8 @@ void KeepLastAnswer(const ReceiveBuffer &answer) {
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0)
         return;
+    struct stat before {};
+    const bool sizeKnown = fstat(fd, &before) == 0;
     size_t written = 0;
     while (written < answer.size) {
         ssize_t n = write(fd, answer.data + written, answer.size - written);
@@ -54,7 +57,10 @@ void KeepLastAnswer(const ReceiveBuffer &answer) {
             break;
         written += static_cast<size_t>(n);
     }
-    if (ftruncate(fd, static_cast<off_t>(written)) != 0) {
+    // Cutting costs a journal update even when the length does not change,
+    // so the file is cut only when the old bytes reach past the new ones.
+    if ((!sizeKnown || before.st_size > static_cast<off_t>(written)) &&
+        ftruncate(fd, static_cast<off_t>(written)) != 0) {
         // Nothing more can be done; the search goes on either way.
     }
     close(fd);
