@@ -257,6 +257,59 @@ TEST_F(MemLeak, ManyBlocksStayFindableWhateverTheOrderOfFrees) {
     EXPECT_NE(GetCapturedStdout().find("non-registered pointer"), std::string::npos);
 }
 
+// Only the exact start of a live block counts: addresses inside a block
+// (aligned or not), next to it, or far from any block are refused without
+// harm to the block.
+TEST_F(MemLeak, OnlyTheStartOfALiveBlockIsRegistered) {
+    char *p = static_cast<char *>(ZMALLOC(64));
+    static char outside[16];
+    CaptureStdout();
+    for (char *wrong : {p + 1, p + 8, p + 64, p - 8, outside, outside + 3})
+        zfree(wrong, "w.cpp", 1);
+    EXPECT_EQ(zrealloc(p + 16, 8, "w.cpp", 2), nullptr);
+    std::string out = GetCapturedStdout();
+    size_t warnings = 0;
+    for (size_t at = out.find("non-registered"); at != std::string::npos; at = out.find("non-registered", at + 1))
+        ++warnings;
+    EXPECT_EQ(warnings, 6u) << out;
+    EXPECT_NE(out.find("zrealloc() an unregistered ptr"), std::string::npos);
+    EXPECT_EQ(MemLeakBlocks(), blocks + 1);
+    CaptureStdout();
+    ZFREE(p);
+    EXPECT_EQ(GetCapturedStdout(), "");
+}
+
+// Blocks far apart in memory (large ones get their own mappings) and blocks
+// moved between such places by zrealloc stay findable, and the places they
+// leave forget them.
+TEST_F(MemLeak, BlocksSpreadOverTheAddressSpaceStayFindable) {
+    std::vector<char *> large;
+    for (int i = 0; i < 8; ++i) {
+        large.push_back(static_cast<char *>(ZMALLOC(300000 + i)));
+        ASSERT_NE(large.back(), nullptr);
+    }
+    char *moving = ZSTRDUP("moving");
+    for (size_t size : {size_t{2000000}, size_t{16}, size_t{700000}, size_t{7}}) {
+        char *before = moving;
+        moving = static_cast<char *>(ZREALLOC(moving, size));
+        ASSERT_NE(moving, nullptr);
+        EXPECT_EQ(memcmp(moving, "moving", 6), 0);
+        if (moving != before) {
+            CaptureStdout();
+            zfree(before, "m.cpp", 1);
+            EXPECT_NE(GetCapturedStdout().find("non-registered"), std::string::npos);
+        }
+    }
+    CaptureStdout();
+    for (char *b : large)
+        ZFREE(b);
+    ZFREE(moving);
+    EXPECT_EQ(GetCapturedStdout(), "");
+    CaptureStdout();
+    zfree(large[3], "m.cpp", 2);
+    EXPECT_NE(GetCapturedStdout().find("non-registered"), std::string::npos);
+}
+
 TEST_F(MemLeak, ReportFileThatCannotBeOpened) {
     Sandbox box;
     std::string path = box.File("missing/report.txt");

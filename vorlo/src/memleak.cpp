@@ -60,46 +60,132 @@ struct BlockRecord {
     BlockRecord *next;
 };
 
-// Index from a block's user pointer to its record: an open-addressing table
-// (linear probing, at most half full) whose slots hold the key beside the
-// record, so that a lookup usually reads one cache line and allocates
-// nothing. Removing a key and adding another never allocates either, which
-// lets zrealloc move a block without any risk of losing it.
+// A block's caller-visible bytes start at a fixed distance after its record
+// (record, pre marker, bytes, post marker), and the record itself starts
+// 16-byte aligned, so every user pointer is a multiple of 8.
+constexpr size_t kUserOffset = sizeof(BlockRecord) + kGuard;
+static_assert(kUserOffset % 8 == 0, "user pointers must stay 8-byte aligned");
+
+// Which user pointers belong to live blocks. The address space is cut into
+// 64 KiB regions; a region holding at least one block has a bitmap with one
+// bit per 8 bytes, and an open-addressing table (linear probing, at most half
+// full) finds a region's bitmap. Once a pointer's bit is found set, its
+// record is known to be ours, at kUserOffset before it, and safe to read.
+//
+// A table keyed by every pointer would take 16 or more bytes per block, and
+// with many live blocks each lookup would miss the caches. The bitmaps take
+// 1 KiB per 64 KiB of heap in use and stay cached, and blocks made one after
+// another share bitmap words. Adding a key never allocates once Reserve has
+// succeeded, which lets zrealloc move a block without risk of losing it.
 class BlockIndex {
 public:
-    BlockRecord *Find(const void *key) const {
+    bool Contains(const void *key) const {
+        const uintptr_t address = reinterpret_cast<uintptr_t>(key);
+        if (address % kGranule != 0)
+            return false;
+        const RegionBits *bits = FindRegion(RegionOf(address));
+        return bits && bits->Test(BitOf(address));
+    }
+    // Makes sure that the next Insert needs no memory: room for one more
+    // region in the table and a spare bitmap at hand. False when out of memory.
+    bool Reserve() {
+        if ((count + 1) * 2 > capacity() && !Resize(capacity() ? capacity() * 2 : 16))
+            return false;
+        if (!spare)
+            spare = static_cast<RegionBits *>(calloc(1, sizeof(RegionBits)));
+        return spare != nullptr;
+    }
+    // Adds a key that is absent; Reserve must have succeeded just before.
+    void Insert(const void *key) {
+        const uintptr_t address = reinterpret_cast<uintptr_t>(key);
+        const uintptr_t region = RegionOf(address);
+        RegionBits *bits = FindRegion(region);
+        if (!bits) {
+            bits = spare;
+            spare = nullptr;
+            size_t i = Home(region);
+            while (slots[i].bits)
+                i = (i + 1) & mask;
+            slots[i].region = region;
+            slots[i].bits = bits;
+            ++count;
+        }
+        bits->Set(BitOf(address));
+    }
+    // Removes a key that is present. A region left empty leaves the table;
+    // its bitmap becomes the spare, or is freed when there already is one.
+    void Erase(const void *key) {
+        const uintptr_t address = reinterpret_cast<uintptr_t>(key);
+        const uintptr_t region = RegionOf(address);
+        size_t i = Home(region);
+        while (slots[i].region != region || !slots[i].bits)
+            i = (i + 1) & mask;
+        RegionBits *bits = slots[i].bits;
+        bits->Clear(BitOf(address));
+        if (bits->used > 0)
+            return;
+        RemoveSlot(i);
+        if (spare)
+            free(bits);
+        else
+            spare = bits;
+    }
+    // Gives memory back once the table is mostly empty (failure keeps it).
+    void Shrink() {
+        if (capacity() > 64 && count * 8 < capacity())
+            Resize(capacity() / 2);
+    }
+
+private:
+    static constexpr unsigned kRegionShift = 16;
+    static constexpr uintptr_t kGranule = 8;
+    static constexpr size_t kBitsPerRegion = (uintptr_t{1} << kRegionShift) / kGranule;
+
+    struct RegionBits {
+        uint64_t words[kBitsPerRegion / 64];
+        uint32_t used;  // bits set
+        bool Test(size_t bit) const { return (words[bit / 64] >> (bit % 64)) & 1; }
+        void Set(size_t bit) {
+            words[bit / 64] |= uint64_t{1} << (bit % 64);
+            ++used;
+        }
+        void Clear(size_t bit) {
+            words[bit / 64] &= ~(uint64_t{1} << (bit % 64));
+            --used;
+        }
+    };
+    struct Slot {
+        uintptr_t region;
+        RegionBits *bits;  // null: the slot is free
+    };
+
+    static uintptr_t RegionOf(uintptr_t address) { return address >> kRegionShift; }
+    static size_t BitOf(uintptr_t address) {
+        return (address & ((uintptr_t{1} << kRegionShift) - 1)) / kGranule;
+    }
+    size_t capacity() const { return slots ? mask + 1 : 0; }
+    size_t Home(uintptr_t region) const {
+        uint64_t h = static_cast<uint64_t>(region) * 0x9E3779B97F4A7C15ull;
+        return static_cast<size_t>(h >> 32) & mask;
+    }
+    RegionBits *FindRegion(uintptr_t region) const {
         if (!slots)
             return nullptr;
-        for (size_t i = Home(key);; i = (i + 1) & mask) {
-            if (slots[i].key == key)
-                return slots[i].record;
-            if (!slots[i].key)
+        for (size_t i = Home(region);; i = (i + 1) & mask) {
+            if (!slots[i].bits)
                 return nullptr;
+            if (slots[i].region == region)
+                return slots[i].bits;
         }
     }
-    // False when the table could not grow (out of memory).
-    bool Insert(const void *key, BlockRecord *record) {
-        if ((count + 1) * 2 > capacity() && !Resize(capacity() ? capacity() * 2 : 64))
-            return false;
-        size_t i = Home(key);
-        while (slots[i].key)
-            i = (i + 1) & mask;
-        slots[i].key = key;
-        slots[i].record = record;
-        ++count;
-        return true;
-    }
-    // Removes a key that is present, moving later entries of its probe run
-    // back so that no marker of a removed entry is left behind.
-    void Erase(const void *key) {
-        size_t i = Home(key);
-        while (slots[i].key != key)
-            i = (i + 1) & mask;
+    // Empties slot i, moving later entries of its probe run back so that no
+    // marker of a removed entry is left behind.
+    void RemoveSlot(size_t i) {
         for (size_t j = i;;) {
             j = (j + 1) & mask;
-            if (!slots[j].key)
+            if (!slots[j].bits)
                 break;
-            size_t home = Home(slots[j].key);
+            size_t home = Home(slots[j].region);
             // Entry j stays when its home lies cyclically within (i, j].
             bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
             if (stays)
@@ -107,25 +193,9 @@ public:
             slots[i] = slots[j];
             i = j;
         }
-        slots[i].key = nullptr;
-        slots[i].record = nullptr;
+        slots[i].region = 0;
+        slots[i].bits = nullptr;
         --count;
-    }
-    // Gives memory back once the table is mostly empty (failure keeps it).
-    void Shrink() {
-        if (capacity() > 1024 && count * 8 < capacity())
-            Resize(capacity() / 2);
-    }
-
-private:
-    struct Slot {
-        const void *key;
-        BlockRecord *record;
-    };
-    size_t capacity() const { return slots ? mask + 1 : 0; }
-    size_t Home(const void *key) const {
-        uint64_t h = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(key)) * 0x9E3779B97F4A7C15ull;
-        return static_cast<size_t>(h >> 32) & mask;
     }
     bool Resize(size_t newCapacity) {
         auto *fresh = static_cast<Slot *>(calloc(newCapacity, sizeof(Slot)));
@@ -135,15 +205,13 @@ private:
         size_t oldCapacity = capacity();
         slots = fresh;
         mask = newCapacity - 1;
-        count = 0;
         for (size_t i = 0; i < oldCapacity; ++i) {
-            if (!old[i].key)
+            if (!old[i].bits)
                 continue;
-            size_t at = Home(old[i].key);
-            while (slots[at].key)
+            size_t at = Home(old[i].region);
+            while (slots[at].bits)
                 at = (at + 1) & mask;
             slots[at] = old[i];
-            ++count;
         }
         free(old);
         return true;
@@ -151,7 +219,8 @@ private:
 
     Slot *slots = nullptr;
     size_t mask = 0;
-    size_t count = 0;
+    size_t count = 0;  // regions in the table
+    RegionBits *spare = nullptr;
 };
 
 // The registry: a list in allocation order (for the report) plus a hash index
@@ -203,6 +272,11 @@ Registry &TheRegistry() {
 }
 
 void *UserPointer(const BlockRecord *r) { return r->raw + kGuard; }
+
+// The record of a user pointer the index holds.
+BlockRecord *RecordOf(void *user) {
+    return reinterpret_cast<BlockRecord *>(static_cast<unsigned char *>(user) - kUserOffset);
+}
 
 // The file names of allocation sites, each copied once into static storage
 // and kept for the life of the module. Nothing here lives on the heap, so a
@@ -342,10 +416,11 @@ void *zmalloc(size_t size, const char *file, int line) {
     Registry &reg = TheRegistry();
     {
         MutexHold hold(reg.lock);
-        if (!reg.index.Insert(UserPointer(record), record)) {
+        if (!reg.index.Reserve()) {
             kHeap.release(record);
             return nullptr;
         }
+        reg.index.Insert(UserPointer(record));
         reg.Append(record);
         reg.blocks += 1;
         reg.bytes += size;
@@ -363,23 +438,23 @@ void *zrealloc(void *ptr, size_t size, const char *file, int line) {
     MemLeakMessage(0, "zrealloc() called", file, line);
     Registry &reg = TheRegistry();
     MutexHold hold(reg.lock);
-    BlockRecord *record = reg.index.Find(ptr);
-    if (!record) {
+    if (!reg.index.Contains(ptr)) {
         MemLeakMessage(2, "Warning! Attempted to zrealloc() an unregistered ptr!", file, line);
         return nullptr;
     }
+    BlockRecord *record = RecordOf(ptr);
     CheckMarker(record, record->raw, "pre", "zrealloc", file, line);
     CheckMarker(record, record->raw + kGuard + record->size, "post", "zrealloc", file, line);
-    if (size > kMaxSize)
+    if (size > kMaxSize || !reg.index.Reserve())
         return nullptr;  // stays registered as it was
 
     // The index entry is taken out before the resize and put back after it,
-    // at the block's new address when it moved. A removal followed by an
-    // addition never allocates, so the block cannot become unfindable.
+    // at the block's new address when it moved. With room reserved above,
+    // putting it back never allocates, so the block cannot become unfindable.
     reg.index.Erase(ptr);
     auto *moved = static_cast<BlockRecord *>(kHeap.resize(record, WholeSize(size)));
     if (!moved) {
-        reg.index.Insert(ptr, record);
+        reg.index.Insert(ptr);
         return nullptr;  // the old block is untouched and stays registered
     }
     const bool relocated = moved != record;
@@ -398,7 +473,7 @@ void *zrealloc(void *ptr, size_t size, const char *file, int line) {
     unsigned char *raw = RawBytes(block);
     block->raw = raw;
     unsigned char *user = raw + kGuard;
-    reg.index.Insert(user, block);
+    reg.index.Insert(user);
     WriteMarkers(raw, size);
     SetOrigin(block, "zrealloc", file, line);
     reg.bytes -= block->size;
@@ -413,11 +488,11 @@ void zfree(void *ptr, const char *file, int line) {
     BlockRecord *record;
     {
         MutexHold hold(reg.lock);
-        record = reg.index.Find(ptr);
-        if (!record) {
+        if (!reg.index.Contains(ptr)) {
             MemLeakMessage(1, "Warning! Attempted to zfree() non-registered pointer!", file, line);
             return;
         }
+        record = RecordOf(ptr);
         reg.index.Erase(ptr);
         reg.index.Shrink();
         reg.Unlink(record);
