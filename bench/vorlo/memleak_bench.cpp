@@ -1,6 +1,7 @@
 // The tracker's cost per free + allocation pair with 10, 1,000 and 100,000
-// live blocks: finding a block goes through a hash index, so the figures
-// differ only by what a large set of live blocks costs the caches.
+// live blocks: finding a block goes through an index whose cost does not
+// grow with the number of blocks, so the figures differ only by what a large
+// set of live blocks costs the caches.
 #include "vorlo/memleak.h"
 
 #include <benchmark/benchmark.h>

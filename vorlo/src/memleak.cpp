@@ -223,9 +223,9 @@ private:
     RegionBits *spare = nullptr;
 };
 
-// The registry: a list in allocation order (for the report) plus a hash index
-// from the caller's pointer to its record, so that finding a block does not
-// depend on how many blocks are live.
+// The registry: a list in allocation order (for the report) plus the index of
+// live user pointers, so that finding a block does not depend on how many
+// blocks are live.
 struct Registry {
     Mutex lock{"MemLeak"};
     BlockRecord *head = nullptr;
