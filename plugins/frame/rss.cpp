@@ -22,12 +22,18 @@ size_t NestingDepth(const char *text) {
     size_t depth = 0, deepest = 0;
     const char *p = text;
     while (p && (p = std::strchr(p, '<')) != nullptr) {
+        // Plain tags are the common case: one character search, no compares.
         const char *skipTo = ">";
-        if (std::strncmp(p, "<!--", 4) == 0)
+        const char *end;
+        if (p[1] == '!' && p[2] == '-' && p[3] == '-') {
             skipTo = "-->";
-        else if (std::strncmp(p, "<![CDATA[", 9) == 0)
+            end = std::strstr(p + 1, skipTo);
+        } else if (p[1] == '!' && std::strncmp(p, "<![CDATA[", 9) == 0) {
             skipTo = "]]>";
-        const char *end = std::strstr(p + 1, skipTo);
+            end = std::strstr(p + 1, skipTo);
+        } else {
+            end = std::strchr(p + 1, '>');
+        }
         if (!end)
             break;
         if (p[1] == '/') {
