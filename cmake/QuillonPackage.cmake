@@ -2,8 +2,8 @@
 # /usr/lib/quillon/ with the program, libvorlocomdlg.so and plugins/,
 # /usr/bin/quillon linking to it, the desktop entry and the icons. The
 # dependencies are Debian package names, found by dpkg-shlibdeps from the
-# libraries each file links (Qt 6, libcurl, TinyXML, ...), plus xdg-utils,
-# which opens downloaded files and links.
+# libraries each file links (Qt 6, libcurl, ...), plus xdg-utils, which
+# opens downloaded files and links. TinyXML is built into each plugin.
 set(CPACK_GENERATOR "DEB")
 set(CPACK_PACKAGE_NAME "quillon")
 set(CPACK_PACKAGE_VENDOR "Varnek Software")
@@ -25,6 +25,6 @@ if(QUILLON_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${CMAKE_BINARY_DIR}/bin")
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6widgets6, libqt6gui6, libqt6core6, libcurl4, libtinyxml2.6.2v5, libstdc++6, libc6, xdg-utils")
+    "libqt6widgets6, libqt6gui6, libqt6core6, libcurl4, libstdc++6, libc6, xdg-utils")
 endif()
 include(CPack)

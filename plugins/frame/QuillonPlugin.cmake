@@ -9,6 +9,18 @@ if(NOT TARGET PkgConfig::QLN_TINYXML)
   pkg_check_modules(QLN_TINYXML REQUIRED IMPORTED_TARGET GLOBAL tinyxml)
 endif()
 
+# Each plugin carries its own private copy of TinyXML: Debian's static
+# archive, linked into the plugin and hidden there by --exclude-libs,ALL, so
+# that no two plugins share the parser's code or its global settings and no
+# plugin needs libtinyxml at run time.
+if(NOT TARGET qln_tinyxml)
+  find_library(QLN_TINYXML_ARCHIVE NAMES libtinyxml.a HINTS ${QLN_TINYXML_LIBRARY_DIRS} REQUIRED)
+  add_library(qln_tinyxml STATIC IMPORTED GLOBAL)
+  set_target_properties(qln_tinyxml PROPERTIES
+    IMPORTED_LOCATION "${QLN_TINYXML_ARCHIVE}"
+    INTERFACE_INCLUDE_DIRECTORIES "${QLN_TINYXML_INCLUDE_DIRS}")
+endif()
+
 function(quillon_add_plugin name)
   cmake_parse_arguments(P "" "" "SOURCES;LIBS" ${ARGN})
   set(map ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/plugin-exports.map)

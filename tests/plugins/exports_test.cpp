@@ -1,5 +1,6 @@
 // Each plugin library exports its two entry points and nothing else, keeps its
-// copy of the support library private and does not link libcurl itself.
+// copies of the support library and of TinyXML private and does not link
+// libcurl itself.
 #include "fake_host.h"
 
 #include <gmock/gmock.h>
@@ -53,6 +54,12 @@ TEST_P(Exports, NoLibcurlOfItsOwn) {
     for (const std::string &name : DynamicSymbols(GetParam(), "--undefined-only"))
         EXPECT_NE(name.rfind("curl_", 0), 0u) << name;
     EXPECT_EQ(RunCommand("readelf -d '" + std::string(GetParam()) + "'").find("libcurl"), std::string::npos);
+}
+
+TEST_P(Exports, CarriesItsOwnTinyXml) {
+    for (const std::string &name : DynamicSymbols(GetParam(), "--undefined-only"))
+        EXPECT_EQ(name.find("TiXml"), std::string::npos) << name;
+    EXPECT_EQ(RunCommand("readelf -d '" + std::string(GetParam()) + "'").find("libtinyxml"), std::string::npos);
 }
 
 TEST_P(Exports, EntryPointsResolveThroughDlsym) {
