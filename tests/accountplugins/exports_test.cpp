@@ -1,41 +1,14 @@
 // Both account-based plugin libraries export their two entry points and
 // nothing else, and reach libcurl only through the host.
 #include "fake_host.h"
+#include "library_symbols.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <set>
-#include <sstream>
 #include <string>
 
 namespace {
-
-std::string RunCommand(const std::string &command) {
-    std::string output;
-    if (FILE *pipe = popen(command.c_str(), "r")) {
-        char block[4096];
-        size_t n;
-        while ((n = fread(block, 1, sizeof block, pipe)) > 0)
-            output.append(block, n);
-        pclose(pipe);
-    }
-    return output;
-}
-
-std::set<std::string> DynamicSymbols(const std::string &library, const char *which) {
-    std::istringstream lines(RunCommand("nm -D " + std::string(which) + " '" + library + "'"));
-    std::set<std::string> names;
-    std::string line, word, last;
-    while (std::getline(lines, line)) {
-        std::istringstream words(line);
-        while (words >> word)
-            last = word;
-        names.insert(last.substr(0, last.find('@')));
-    }
-    return names;
-}
 
 class AccountExports : public ::testing::TestWithParam<const char *> {};
 

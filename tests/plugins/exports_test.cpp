@@ -2,47 +2,16 @@
 // copies of the support library and of TinyXML private and does not link
 // libcurl itself.
 #include "fake_host.h"
+#include "library_symbols.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <set>
-#include <sstream>
 #include <string>
 
 using ::testing::ElementsAre;
 
 namespace {
-
-std::string RunCommand(const std::string &command) {
-    std::string output;
-    FILE *pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return output;
-    char block[4096];
-    size_t n;
-    while ((n = fread(block, 1, sizeof block, pipe)) > 0)
-        output.append(block, n);
-    pclose(pipe);
-    return output;
-}
-
-// Names of the dynamic symbols `nm` lists with the given option.
-std::set<std::string> DynamicSymbols(const std::string &library, const char *which) {
-    std::istringstream lines(RunCommand("nm -D " + std::string(which) + " '" + library + "'"));
-    std::set<std::string> names;
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream words(line);
-        std::string word, last;
-        while (words >> word)
-            last = word;
-        if (!last.empty())
-            names.insert(last.substr(0, last.find('@')));
-    }
-    return names;
-}
 
 class Exports : public ::testing::TestWithParam<const char *> {};
 
