@@ -8,7 +8,9 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -123,6 +125,46 @@ TEST(Folders, TempAndProgramFolders) {
     ASSERT_FALSE(folder.empty());
     EXPECT_EQ(folder.back(), '/');
     EXPECT_TRUE(PlatformFileExists((folder + "vorlo_tests").c_str())) << folder;
+}
+
+// The private temporary folder is this process's own, inside a per-user
+// folder nobody else can use; stale folders of ended runs are removed, running
+// ones kept; new files there are exclusive and 0600.
+TEST(Folders, PrivateTempFolder) {
+    Sandbox box;
+    ScopedEnv tmp("TMPDIR", box.Path().c_str());
+    char out[1024];
+    ASSERT_TRUE(PlatformPrivateTempFolder(out, sizeof out));
+    std::string root = box.Path() + "quillon-" + std::to_string(geteuid()) + "/";
+    EXPECT_EQ(std::string(out), root + std::to_string(getpid()) + "/");
+    struct stat st;
+    ASSERT_EQ(lstat(root.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    std::string file = std::string(out) + "a.nzb";
+    FILE *f = PlatformCreateFile(file.c_str());
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    errno = 0;
+    EXPECT_EQ(PlatformCreateFile(file.c_str()), nullptr);
+    EXPECT_EQ(errno, EEXIST);
+
+    // An ended run (pid beyond pid_max) is cleaned up; this one is kept.
+    ASSERT_EQ(mkdir((root + "999999999").c_str(), 0700), 0);
+    box.Write("quillon-" + std::to_string(geteuid()) + "/999999999/left.nzb", "x");
+    PlatformRemoveStaleTempFolders();
+    EXPECT_FALSE(PlatformFolderExists((root + "999999999").c_str()));
+    EXPECT_TRUE(PlatformFileExists(file.c_str()));
+    PlatformRemovePrivateTempFolder();
+    EXPECT_FALSE(PlatformFolderExists(out));
+
+    // A per-user folder that is a link (planted by someone else) is refused.
+    std::filesystem::remove_all(root);
+    ASSERT_EQ(symlink(box.Path().c_str(), root.substr(0, root.size() - 1).c_str()), 0);
+    EXPECT_FALSE(PlatformPrivateTempFolder(out, sizeof out));
+    EXPECT_STREQ(out, "");
 }
 
 TEST(Folders, ExistsAndMakeFolder) {

@@ -150,6 +150,93 @@ void PlatformTempFolder(char *out, size_t size) {
     CopyOut(folder, out, size);
 }
 
+namespace {
+
+// "<temp>/quillon-<uid>/" after making sure it is this user's own folder with
+// no access for others; empty when it cannot be made so.
+std::string PrivateTempRoot() {
+    char temp[4096];
+    PlatformTempFolder(temp, sizeof temp);
+    std::string root = std::string(temp) + "quillon-" + std::to_string(static_cast<unsigned long>(geteuid()));
+    if (mkdir(root.c_str(), 0700) != 0 && errno != EEXIST)
+        return std::string();
+    // lstat on the name without a trailing '/': a link planted under our name
+    // is refused, not followed.
+    struct stat st;
+    if (lstat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid())
+        return std::string();
+    if ((st.st_mode & 077) != 0 && chmod(root.c_str(), 0700) != 0)
+        return std::string();
+    return root + "/";
+}
+
+// Removes `path` and, for a folder, everything below it; links are removed,
+// never followed.
+void RemoveTree(const std::string &path) {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+}
+
+}  // namespace
+
+bool PlatformPrivateTempFolder(char *out, size_t size) {
+    std::string root = PrivateTempRoot();
+    if (root.empty()) {
+        CopyOut("", out, size);
+        return false;
+    }
+    std::string folder = root + std::to_string(static_cast<long>(getpid()));
+    struct stat st;
+    if ((mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) || lstat(folder.c_str(), &st) != 0 ||
+        !S_ISDIR(st.st_mode) || st.st_uid != geteuid()) {
+        CopyOut("", out, size);
+        return false;
+    }
+    return CopyOut(folder + "/", out, size);
+}
+
+void PlatformRemoveStaleTempFolders() {
+    std::string root = PrivateTempRoot();
+    if (root.empty())
+        return;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        char *stop = nullptr;
+        long pid = std::strtol(name.c_str(), &stop, 10);
+        bool isPid = !name.empty() && stop && *stop == '\0' && pid > 0;
+        // A folder of a process that still runs (another copy of the program
+        // with its own data folder) is left alone.
+        if (isPid && (pid == static_cast<long>(getpid()) || kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM))
+            continue;
+        RemoveTree(it->path().string());
+    }
+}
+
+void PlatformRemovePrivateTempFolder() {
+    std::string root = PrivateTempRoot();
+    if (!root.empty())
+        RemoveTree(root + std::to_string(static_cast<long>(getpid())));
+}
+
+FILE *PlatformCreateFile(const char *path) {
+    if (!path) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return nullptr;
+    FILE *file = fdopen(fd, "wb");
+    if (!file) {
+        int error = errno;
+        close(fd);
+        unlink(path);
+        errno = error;
+    }
+    return file;
+}
+
 void PlatformProgramFolder(char *out, size_t size) {
     char exe[4096];
     ssize_t length = readlink("/proc/self/exe", exe, sizeof exe - 1);

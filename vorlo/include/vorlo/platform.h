@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 
 // $XDG_DATA_HOME (or $HOME/.local/share when it is unset, empty or not an
 // absolute path) with "/<app>/" appended, creating the missing base folders
@@ -12,6 +13,21 @@
 bool PlatformDataFolder(const char *app, char *out, size_t size);
 // The system temporary folder ($TMPDIR, else /tmp) with '/' appended.
 void PlatformTempFolder(char *out, size_t size);
+// This process's private temporary folder, "<temp>/quillon-<uid>/<pid>/":
+// the per-user folder is created 0700 and must be a real folder owned by this
+// user (never a link another user planted); the per-process folder inside it
+// is created 0700 as well. Nobody else can create names in it. Writes "" and
+// returns false when it cannot be made safe or does not fit `size`.
+bool PlatformPrivateTempFolder(char *out, size_t size);
+// Removes the per-process folders of this user's earlier runs that are no
+// longer running (whatever they left inside). Running processes' folders stay.
+void PlatformRemoveStaleTempFolders();
+// Removes this process's private temporary folder and what it holds.
+void PlatformRemovePrivateTempFolder();
+// Creates `path` for writing in binary mode, exclusively (fails with EEXIST
+// when any file or link of that name exists) and readable by this user only
+// (0600). NULL with errno set on failure.
+FILE *PlatformCreateFile(const char *path);
 // The folder of the running executable (/proc/self/exe), ending in '/'.
 void PlatformProgramFolder(char *out, size_t size);
 
