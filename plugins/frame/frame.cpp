@@ -3,6 +3,9 @@
 
 #include <vorlo/ini.h>
 
+#include <vorlo/text.h>
+
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -64,4 +67,17 @@ bool AppendEscaped(std::string &url, const std::string &text) {
     url += escaped;
     curl->curl_free(escaped);
     return true;
+}
+
+bool HasEpisodeTag(const char *title, const char *tag) {
+    if (!title || !tag || !*tag)
+        return false;
+    for (const char *at = FindNoCase(title, tag); at; at = FindNoCase(at + 1, tag)) {
+        const char *before = at;
+        while (before > title && before[-1] == '0')
+            --before;
+        if (before == title || !std::isdigit(static_cast<unsigned char>(before[-1])))
+            return true;
+    }
+    return false;
 }

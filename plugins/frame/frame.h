@@ -43,3 +43,8 @@ bool CheckAccountSettings(const char *user, const char *secret, const char *secr
 // Appends `text` escaped with the host's curl_escape to `url`; false when
 // escaping failed.
 bool AppendEscaped(std::string &url, const std::string &text);
+
+// True when `tag` ("3x07", "S03E07", ...) occurs in `title`, letter case
+// ignored, where the digits right before it, if any, are all zeros: 03x07 and
+// S03x07 are season 3 as well, but 13x07 is season 13 and never taken for 3x07.
+bool HasEpisodeTag(const char *title, const char *tag);

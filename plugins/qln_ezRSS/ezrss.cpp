@@ -23,17 +23,6 @@ const char *const kDefaultAddress = "http://www.ezrss.it";
 // Service address read by Init (plugins.ini key "url" of section "ezrss").
 std::string gAddress = kDefaultAddress;
 
-// True when `tag` occurs in `title`, letter case ignored, at a place where the
-// character before it is not a digit: season 3 episode 7 must not take a
-// title of season 13.
-bool HasEpisodeTag(const char *title, const char *tag) {
-    for (const char *at = FindNoCase(title, tag); at; at = FindNoCase(at + 1, tag)) {
-        if (at == title || !std::isdigit(static_cast<unsigned char>(at[-1])))
-            return true;
-    }
-    return false;
-}
-
 // Replaces "out.txt" in the data folder with the exact bytes of the answer;
 // left out silently when the file cannot be written. The bytes are written
 // over the old ones and the file is then cut to their length, instead of

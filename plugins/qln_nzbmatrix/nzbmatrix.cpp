@@ -81,16 +81,6 @@ bool IsPleaseWait(const char *text, unsigned &seconds) {
     return true;
 }
 
-// True when `tag` occurs in `name`, case ignored, where the character before
-// it is not a digit: 5x01 must not be found inside 15x01.
-bool HasEpisodeTag(const char *name, const char *tag) {
-    for (const char *at = FindNoCase(name, tag); at; at = FindNoCase(at + 1, tag)) {
-        if (at == name || !std::isdigit(static_cast<unsigned char>(at[-1])))
-            return true;
-    }
-    return false;
-}
-
 // A release name fits when it is unseen, holds the show's name as typed and
 // one of the two episode tags.
 bool FitsEpisode(const char *release, const std::string &showName, const char *longTag,

@@ -76,19 +76,22 @@ TEST_F(EzRss, TakesEveryUnseenItemWithTheEpisodeTag) {
                           RssItem("The Show 13x07", "http://t/d.torrent"),
                           RssItem("The Show 13X7 HDTV", "http://t/e.torrent"),
                           RssItem("The Show 3X7 720p", "http://t/f.torrent"),
-                          RssItem("3x07 at the very start", "http://t/g.torrent")}));
+                          RssItem("3x07 at the very start", "http://t/g.torrent"),
+                          RssItem("The Show S03x07", "http://t/h.torrent"),
+                          RssItem("The Show 003x07", "http://t/i.torrent"),
+                          RssItem("The Show 103x07", "http://t/j.torrent")}));
     EXPECT_TRUE(Search(MakeShow("Another Name"), 3, 7));
+    // Leading zeros are the same season; any other digit before the tag is not.
     EXPECT_THAT(host->downloadedUrls,
-                ElementsAre("http://t/a.torrent", "http://t/f.torrent", "http://t/g.torrent"));
-    EXPECT_THAT(host->CallsStartingWith("DownloadFile"),
-                ElementsAre("DownloadFile http://t/a.torrent torrent",
-                            "DownloadFile http://t/f.torrent torrent",
-                            "DownloadFile http://t/g.torrent torrent"));
+                ElementsAre("http://t/a.torrent", "http://t/f.torrent", "http://t/g.torrent",
+                            "http://t/h.torrent", "http://t/i.torrent"));
+    EXPECT_EQ(host->CallsStartingWith("DownloadFile").size(), 5u);
+    EXPECT_EQ(host->CallsStartingWith("DownloadFile")[0], "DownloadFile http://t/a.torrent torrent");
     // "Marking" once from the plugin, once from the host, before the download.
     EXPECT_THAT(std::vector<std::string>(host->downloads.begin(), host->downloads.begin() + 3),
                 ElementsAre("Marking The Show 3x07 HDTV seen\n", "Marking The Show 3x07 HDTV seen\n",
                             "Torrent downloaded!\n"));
-    EXPECT_EQ(host->downloads.size(), 9u);
+    EXPECT_EQ(host->downloads.size(), 15u);
     EXPECT_THAT(host->log, IsEmpty());
 }
 
