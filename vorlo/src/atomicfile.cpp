@@ -43,8 +43,10 @@ void SyncFolder(const std::string &folder) {
 }  // namespace
 
 bool PlatformWriteFileAtomic(const char *path, const void *data, size_t size) {
-    if (!path || !*path || (!data && size > 0))
+    if (!path || !*path || (!data && size > 0)) {
+        errno = EINVAL;
         return false;
+    }
 
     // A symbolic link stays in place; the file it points to is replaced.
     std::string target = path;
@@ -59,12 +61,16 @@ bool PlatformWriteFileAtomic(const char *path, const void *data, size_t size) {
     size_t slash = target.rfind('/');
     std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
     std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    if (base.empty())
+    if (base.empty()) {
+        errno = EISDIR;
         return false;
+    }
 
     bool exists = stat(target.c_str(), &st) == 0;
-    if (exists && !S_ISREG(st.st_mode))
+    if (exists && !S_ISREG(st.st_mode)) {
+        errno = EINVAL;
         return false;  // never replace a folder, device or pipe
+    }
 
     std::string temp;
     int fd = -1;
@@ -74,24 +80,29 @@ bool PlatformWriteFileAtomic(const char *path, const void *data, size_t size) {
         temp = (slash == std::string::npos ? std::string() : folder) + "." + base.substr(0, 100) +
                ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(g_counter++) + "-" +
                std::to_string(now.tv_nsec);
-        fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // Readable by this user only, whatever the umask and the old file's
+        // mode: data files hold account passwords and API keys.
+        fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST)
             return false;
     }
     if (fd < 0)
         return false;
-
-    // Keep the old file's permissions (a settings file may hold passwords).
-    if (exists)
-        fchmod(fd, st.st_mode & 07777);
+    fchmod(fd, 0600);
 
     bool ok = WriteAll(fd, static_cast<const char *>(data), size) && fsync(fd) == 0;
-    if (close(fd) != 0)
+    int failure = ok ? 0 : errno;
+    if (close(fd) != 0 && ok) {
         ok = false;
-    if (ok && rename(temp.c_str(), target.c_str()) != 0)
+        failure = errno;
+    }
+    if (ok && rename(temp.c_str(), target.c_str()) != 0) {
         ok = false;
+        failure = errno;
+    }
     if (!ok) {
         unlink(temp.c_str());
+        errno = failure;
         return false;
     }
     SyncFolder(folder);

@@ -168,7 +168,8 @@ char *IniReadString(const char *path, const char *section, const char *key, char
                     const char *def) {
     if (!dest || size <= 0)
         return nullptr;
-    FILE *stream = path ? fopen(path, "rb") : nullptr;
+    // Only a regular file is read: a pipe or device could block or never end.
+    FILE *stream = path ? PlatformOpenRegularFile(path) : nullptr;
     if (!stream)
         return CopyDefault(dest, size, def);
     char *text = ReadWholeStream(stream);
@@ -235,11 +236,12 @@ int IniWriteString(const char *path, const char *section, const char *key, const
     if (!path || !section || !key || !value)
         return -1;
     std::string out;
-    FILE *stream = fopen(path, "rb");
+    bool notRegular = false;
+    FILE *stream = PlatformOpenRegularFile(path, &notRegular);
     if (!stream) {
         // Only a file that does not exist is started afresh; one that exists
-        // but cannot be read is left alone rather than replaced.
-        if (errno != ENOENT)
+        // but cannot be read (or is no regular file) is left alone.
+        if (notRegular || errno != ENOENT)
             return -1;
         out = std::string("[") + section + "]\r\n" + key + "=" + value + "\r\n";
     } else {

@@ -329,18 +329,26 @@ bool PlatformMakeFolder(const char *path, unsigned mode) {
     return errno == EEXIST && PlatformFolderExists(path);
 }
 
-int PlatformAcquireInstanceLock(const char *path) {
+int PlatformAcquireInstanceLock(const char *path, int *error) {
+    int unused;
+    if (!error)
+        error = &unused;
+    *error = EINVAL;
     if (!path)
         return -1;
-    int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
+    int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600);
+    if (fd < 0) {
+        *error = errno;
         return -1;
+    }
     while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EINTR)
             continue;
+        *error = errno == EWOULDBLOCK ? 0 : errno;
         close(fd);
         return -1;
     }
+    *error = 0;
     return fd;
 }
 
@@ -350,3 +358,56 @@ void PlatformReleaseInstanceLock(int fd) {
     flock(fd, LOCK_UN);
     close(fd);
 }
+
+FILE *PlatformOpenRegularFile(const char *path, bool *notRegular) {
+    bool unused;
+    if (!notRegular)
+        notRegular = &unused;
+    *notRegular = false;
+    if (!path) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    // O_NONBLOCK: opening a FIFO without a writer would otherwise wait for one.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        *notRegular = true;
+        errno = EINVAL;
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    FILE *stream = fdopen(fd, "rb");
+    if (!stream) {
+        int failure = errno;
+        close(fd);
+        errno = failure;
+    }
+    return stream;
+}
+
+size_t PlatformNameLimit(const char *folder) {
+    long limit = pathconf(folder && *folder ? folder : ".", _PC_NAME_MAX);
+    return limit > 0 ? static_cast<size_t>(limit) : 255;
+}
+
+std::vector<PlatformFileEntry> PlatformListFiles(const char *folder) {
+    std::vector<PlatformFileEntry> files;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder ? folder : "", ec), end; !ec && it != end;
+         it.increment(ec)) {
+        struct stat st;
+        std::string path = it->path().string();
+        if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        files.push_back({it->path().filename().string(), static_cast<int64_t>(st.st_mtime)});
+    }
+    return files;
+}
+
+int PlatformRemoveFile(const char *path) { return path && unlink(path) == 0 ? 0 : (path ? errno : EINVAL); }
+
+void PlatformIgnoreFileSizeSignal() { signal(SIGXFSZ, SIG_IGN); }

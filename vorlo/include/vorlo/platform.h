@@ -4,7 +4,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 // $XDG_DATA_HOME (or $HOME/.local/share when it is unset, empty or not an
 // absolute path) with "/<app>/" appended, creating the missing base folders
@@ -28,6 +31,27 @@ void PlatformRemovePrivateTempFolder();
 // when any file or link of that name exists) and readable by this user only
 // (0600). NULL with errno set on failure.
 FILE *PlatformCreateFile(const char *path);
+// Opens `path` for binary reading only when it is a regular file (a link is
+// followed to what it names). A pipe, device or folder is never opened in a
+// way that could block or never end: NULL with *notRegular set true. Any
+// other failure gives NULL with errno set and *notRegular false.
+FILE *PlatformOpenRegularFile(const char *path, bool *notRegular = nullptr);
+// The longest file name (in bytes) the file system of `folder` accepts.
+size_t PlatformNameLimit(const char *folder);
+
+struct PlatformFileEntry {
+    std::string name;   // without the folder
+    int64_t modified;   // seconds since 1970-01-01 UTC
+};
+// The regular files directly inside `folder` (links and folders left out).
+std::vector<PlatformFileEntry> PlatformListFiles(const char *folder);
+// Removes a file; 0 or the errno value of the failure.
+int PlatformRemoveFile(const char *path);
+
+// A write beyond the process's file-size limit fails with EFBIG instead of
+// killing the program with SIGXFSZ.
+void PlatformIgnoreFileSizeSignal();
+
 // The folder of the running executable (/proc/self/exe), ending in '/'.
 void PlatformProgramFolder(char *out, size_t size);
 
@@ -49,11 +73,13 @@ bool PlatformMakeFolder(const char *path, unsigned mode = 0755);
 
 // Writes `size` bytes to `path` through a temporary file in the same folder
 // that is flushed to disk and renamed over the target: the old file is either
-// kept whole or replaced whole. False (old file untouched) on any failure.
+// kept whole or replaced whole. The file is readable by this user only
+// (0600). False (old file untouched, errno the failure's) on any failure.
 bool PlatformWriteFileAtomic(const char *path, const void *data, size_t size);
 
 // Single-instance lock: an exclusive, non-blocking flock on `path`, held until
 // PlatformReleaseInstanceLock or process exit. Returns a descriptor >= 0, or
-// -1 when another process holds it (or the file cannot be opened).
-int PlatformAcquireInstanceLock(const char *path);
+// -1 when another process holds it or the file cannot be opened; *error is
+// then 0 for a lock held elsewhere, else the errno value of the failure.
+int PlatformAcquireInstanceLock(const char *path, int *error = nullptr);
 void PlatformReleaseInstanceLock(int fd);
