@@ -380,3 +380,32 @@ TEST_F(MemLeak, ThreadsAllocateAndFreeAtTheSameTime) {
         t.join();
     EXPECT_EQ(GetCapturedStdout(), "");  // no block was lost or damaged
 }
+
+// An underflow that runs past the front guard over the block's record: the
+// tracker must report it without following the damaged record anywhere.
+TEST_F(MemLeak, UnderflowOverTheBlockRecordIsReportedNotFollowed) {
+    char *before = static_cast<char *>(zmalloc(16, "a.cpp", 1));
+    char *hit = static_cast<char *>(zmalloc(16, "b.cpp", 2));
+    char *after = static_cast<char *>(zmalloc(16, "c.cpp", 3));
+    // Everything from the block's own allocation start up to its bytes.
+    const size_t reach = 56;
+    std::memset(hit - reach, 'U', reach);
+
+    CaptureStdout();
+    EXPECT_EQ(zrealloc(hit, 32, "d.cpp", 4), nullptr);
+    std::string out = GetCapturedStdout();
+    EXPECT_NE(out.find("(pre, zrealloc, UUUUUUUU)! : File : d.cpp:4\n"), std::string::npos) << out;
+
+    CaptureStdout();
+    zfree(hit, "e.cpp", 5);
+    out = GetCapturedStdout();
+    EXPECT_NE(out.find("(pre, zfree, UUUUUUUU)! : File : e.cpp:5\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("Last FFL"), std::string::npos) << out;
+
+    // The neighbours are whole and the registry still walks.
+    CaptureStdout();
+    zfree(before, "f.cpp", 6);
+    zfree(after, "g.cpp", 7);
+    EXPECT_EQ(GetCapturedStdout(), "");
+    EXPECT_EQ(Report().find("b.cpp"), std::string::npos);
+}

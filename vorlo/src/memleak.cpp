@@ -273,6 +273,48 @@ Registry &TheRegistry() {
 
 void *UserPointer(const BlockRecord *r) { return r->raw + kGuard; }
 
+// The record sits right in front of the front marker, so an underflow that
+// damages the marker may have overwritten the record too. With the marker
+// whole the record is trusted; otherwise only when its fields still agree
+// with the registry (its links point at registered neighbours that point
+// back, its bytes follow it, its size is one zmalloc can give).
+bool RecordTrusted(Registry &reg, BlockRecord *r, void *user) {
+    if (memcmp(static_cast<unsigned char *>(user) - kGuard, kMarker, kGuard) == 0)
+        return true;
+    // A neighbour is looked at only once the index knows it as a live block.
+    auto live = [&reg](const BlockRecord *n) {
+        return reg.index.Contains(reinterpret_cast<const unsigned char *>(n) + kUserOffset);
+    };
+    if (r->raw != reinterpret_cast<unsigned char *>(r + 1) || r->size == 0 || r->size > kMaxSize)
+        return false;
+    if (r->prev ? !live(r->prev) || r->prev->next != r : reg.head != r)
+        return false;
+    if (r->next ? !live(r->next) || r->next->prev != r : reg.tail != r)
+        return false;
+    return true;
+}
+
+// Takes a record whose links cannot be trusted out of the registry: its
+// neighbours are found from their own links instead.
+void UnlinkDamaged(Registry &reg, BlockRecord *r) {
+    BlockRecord *before = nullptr;
+    for (BlockRecord *b = reg.head; b && b != r; b = b->next)
+        if (b->next == r)
+            before = b;
+    BlockRecord *after = nullptr;
+    for (BlockRecord *a = reg.tail; a && a != r; a = a->prev)
+        if (a->prev == r)
+            after = a;
+    if (before)
+        before->next = after;
+    else
+        reg.head = after;
+    if (after)
+        after->prev = before;
+    else
+        reg.tail = before;
+}
+
 // The record of a user pointer the index holds.
 BlockRecord *RecordOf(void *user) {
     return reinterpret_cast<BlockRecord *>(static_cast<unsigned char *>(user) - kUserOffset);
@@ -372,6 +414,16 @@ bool CheckMarker(const BlockRecord *r, const unsigned char *at, const char *wher
     return false;
 }
 
+// Reports a damaged front marker whose block record (which lies just in front
+// of it) can no longer be trusted: the record's origin is not shown.
+void ReportDamagedRecord(const unsigned char *at, const char *operation, const char *file, int line) {
+    char message[128];
+    snprintf(message, sizeof message, "Warning! Pointer has been corrupted (pre, %s, %c%c%c%c%c%c%c%c)!",
+             operation, at[0], at[1], at[2], at[3], at[4], at[5], at[6], at[7]);
+    MemLeakMessage(2, message, file, line);
+    MemLeakMessage(2, "^ The block's record in front of it was overwritten as well", file, line);
+}
+
 // The part of a path after its last '/', else after its last backslash.
 const char *BaseName(const char *path) {
     const char *slash = strrchr(path, '/');
@@ -443,6 +495,12 @@ void *zrealloc(void *ptr, size_t size, const char *file, int line) {
         return nullptr;
     }
     BlockRecord *record = RecordOf(ptr);
+    if (!RecordTrusted(reg, record, ptr)) {
+        // Nothing in the record can be used to move the block: it stays
+        // registered where it is (its size no longer known) and none is given.
+        ReportDamagedRecord(static_cast<unsigned char *>(ptr) - kGuard, "zrealloc", file, line);
+        return nullptr;
+    }
     CheckMarker(record, record->raw, "pre", "zrealloc", file, line);
     CheckMarker(record, record->raw + kGuard + record->size, "post", "zrealloc", file, line);
     if (size > kMaxSize || !reg.index.Reserve())
@@ -486,6 +544,7 @@ void zfree(void *ptr, const char *file, int line) {
     MemLeakMessage(0, "zfree() called", file, line);
     Registry &reg = TheRegistry();
     BlockRecord *record;
+    bool trusted;
     {
         MutexHold hold(reg.lock);
         if (!reg.index.Contains(ptr)) {
@@ -493,11 +552,27 @@ void zfree(void *ptr, const char *file, int line) {
             return;
         }
         record = RecordOf(ptr);
+        trusted = RecordTrusted(reg, record, ptr);
         reg.index.Erase(ptr);
         reg.index.Shrink();
-        reg.Unlink(record);
         reg.blocks -= 1;
-        reg.bytes -= record->size;
+        if (trusted) {
+            reg.Unlink(record);
+            reg.bytes -= record->size;
+        } else {
+            UnlinkDamaged(reg, record);
+            // The size is lost with the record: the count is rebuilt.
+            reg.bytes = 0;
+            for (const BlockRecord *r = reg.head; r; r = r->next)
+                reg.bytes += r->size;
+        }
+    }
+    if (!trusted) {
+        unsigned char *raw = static_cast<unsigned char *>(ptr) - kGuard;
+        ReportDamagedRecord(raw, "zfree", file, line);
+        MemLeakDump(stdout, raw, kGuard);
+        kHeap.release(record);
+        return;
     }
     // The record is unlinked: check and release it without holding the lock.
     size_t whole = record->size + 2 * kGuard;
