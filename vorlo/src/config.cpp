@@ -179,6 +179,100 @@ bool IsOpen(const std::vector<std::pair<unsigned long long, unsigned long long>>
     return false;
 }
 
+// A text value that the plain "name value" line would not give back exactly
+// (blanks at its ends or in runs, tabs, line breaks, a " {" at its end, an
+// "#include" anywhere, ...) is written on a quoted line instead:
+//     #quoted <name> "<text>"
+// with \\, \" and \xHH (for '#' and control characters) as the only escapes.
+// The line begins with '#', so a reader that does not know the form skips it
+// as a comment and no such reader can be made to open a file by it; and since
+// the plain writer never writes a line that begins with '#', every file it
+// wrote reads exactly as before.
+const char kQuotedPrefix[] = "#quoted ";
+
+// How the reader classifies a line: true when `line` (as written) reads back
+// as a value line whose name is `name` and whose text is exactly `text`.
+bool ReadsBackAs(const std::string &written, const char *name, const char *text) {
+    std::string line = written;
+    if (!NormaliseLine(line) || FindNoCase(line.c_str(), "#include"))
+        return false;
+    if (line[0] == '#' || line.compare(0, 2, "//") == 0 || line.compare(0, 2, "/*") == 0)
+        return false;
+    if (line == "};" || (line.size() >= 2 && line.compare(line.size() - 2, 2, " {") == 0))
+        return false;
+    size_t space = line.find(' ');
+    return space != std::string::npos && line.compare(0, space, name) == 0 &&
+           line.compare(space + 1, std::string::npos, text) == 0;
+}
+
+void AppendQuoted(std::string &out, const char *text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    out += '"';
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text); *p; ++p) {
+        if (*p == '\\' || *p == '"') {
+            out += '\\';
+            out += static_cast<char>(*p);
+        } else if (*p == '#' || *p < 0x20 || *p == 0x7F) {
+            out += "\\x";
+            out += kHex[*p >> 4];
+            out += kHex[*p & 15];
+        } else {
+            out += static_cast<char>(*p);
+        }
+    }
+    out += '"';
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// Reads a quoted value line (see kQuotedPrefix). False when the line is not
+// exactly of that form; it is then handled like any other line.
+bool ParseQuotedLine(const std::string &raw, std::string &name, std::string &text) {
+    const char *blanks = " \t\r\n";
+    size_t begin = raw.find_first_not_of(blanks);
+    size_t end = raw.find_last_not_of(blanks);
+    if (begin == std::string::npos || raw.compare(begin, sizeof kQuotedPrefix - 1, kQuotedPrefix) != 0)
+        return false;
+    size_t at = begin + sizeof kQuotedPrefix - 1;
+    size_t space = raw.find(' ', at);
+    if (space == std::string::npos || space == at || space + 1 > end || raw[space + 1] != '"' || raw[end] != '"' ||
+        end <= space + 1)
+        return false;
+    name.assign(raw, at, space - at);
+    if (name.find_first_of("\t\"") != std::string::npos)
+        return false;
+    text.clear();
+    for (size_t i = space + 2; i < end; ++i) {
+        char c = raw[i];
+        if (c == '"')
+            return false;
+        if (c != '\\') {
+            text += c;
+            continue;
+        }
+        if (i + 1 >= end)
+            return false;
+        char next = raw[++i];
+        if (next == '\\' || next == '"') {
+            text += next;
+        } else if (next == 'x' && i + 2 < end && HexDigit(raw[i + 1]) >= 0 && HexDigit(raw[i + 2]) >= 0) {
+            text += static_cast<char>(HexDigit(raw[i + 1]) * 16 + HexDigit(raw[i + 2]));
+            i += 2;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
 void AppendIndent(std::string &out, int depth) { out.append(static_cast<size_t>(depth), '\t'); }
 
 void OpenSection(std::string &out, const VR_SECTION *section, int depth) {
@@ -191,14 +285,27 @@ void CloseSection(std::string &out, const VR_SECTION *section, int depth) {
     for (const VR_ENTRY *entry = section->entries; entry; entry = entry->next) {
         if (entry->value.type != VR_INTEGER && entry->value.type != VR_STRING)
             continue;
+        size_t lineStart = out.size();
         out += '\t';
         AppendIndent(out, depth);
         out += entry->name;
         out += ' ';
-        if (entry->value.type == VR_INTEGER)
+        if (entry->value.type == VR_INTEGER) {
             out += std::to_string(entry->value.value.integer);
-        else if (entry->value.value.string)
-            out += entry->value.value.string;
+        } else if (const char *text = entry->value.value.string) {
+            out += text;
+            // Empty texts are written as they always were (callers leave
+            // them out); any other text must come back exactly.
+            if (*text && !std::strpbrk(entry->name, " \t") && !ReadsBackAs(out.substr(lineStart), entry->name, text)) {
+                out.resize(lineStart);
+                out += '\t';
+                AppendIndent(out, depth);
+                out += kQuotedPrefix;
+                out += entry->name;
+                out += ' ';
+                AppendQuoted(out, text);
+            }
+        }
         out += '\n';
     }
     AppendIndent(out, depth);
@@ -454,8 +561,16 @@ bool Universal_Config::ReadStream(FILE *stream, const char *fileName, VR_SECTION
     int lineNumber = 0;
     bool inBlockComment = false;
     std::string line;
+    std::string quotedName, quotedText;
     while (ReadLine(stream, line)) {
         lineNumber++;
+        if (!inBlockComment && ParseQuotedLine(line, quotedName, quotedText)) {
+            if (current) {
+                VR_VALUE value = VrString(quotedText.c_str());
+                SetSectionValue(quotedName.c_str(), current, &value);
+            }
+            continue;
+        }
         if (!NormaliseLine(line))
             continue;
 
