@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <utility>
+#include <vector>
 #include <unistd.h>
 
 #include "clock.h"
@@ -25,7 +27,42 @@ std::string Candidate(const char *folder, const char *name, const struct tm &dat
     return std::string(folder) + "/" + name + suffix;
 }
 
+// True for "<name>.<date><counter>": eight date digits and at least two
+// counter digits, the names AutoBackup gives.
+bool IsBackupOf(const std::string &file, const std::string &name) {
+    if (file.size() < name.size() + 11 || file.compare(0, name.size(), name) != 0 || file[name.size()] != '.')
+        return false;
+    for (size_t i = name.size() + 1; i < file.size(); ++i)
+        if (file[i] < '0' || file[i] > '9')
+            return false;
+    return true;
+}
+
 }  // namespace
+
+void PruneBackups(const char *name) {
+    if (!name || !*name)
+        return;
+    std::vector<PlatformFileEntry> backups;
+    for (PlatformFileEntry &file : PlatformListFiles(g_paths.BackupFolder))
+        if (IsBackupOf(file.name, name))
+            backups.push_back(std::move(file));
+    if (backups.empty())
+        return;
+    // The newest backup stays whatever its age: it is the one way back.
+    size_t newest = 0;
+    for (size_t i = 1; i < backups.size(); ++i)
+        if (backups[i].modified > backups[newest].modified)
+            newest = i;
+    // File times come from the system clock, so the age is measured on it.
+    const int64_t limit = static_cast<int64_t>(std::time(nullptr)) - kBackupKeepSeconds;
+    for (size_t i = 0; i < backups.size(); ++i) {
+        if (i == newest || backups[i].modified >= limit)
+            continue;
+        std::string path = std::string(g_paths.BackupFolder) + "/" + backups[i].name;
+        PlatformRemoveFile(path.c_str());
+    }
+}
 
 void AutoBackup(const char *path) {
     if (!path || !*path)
@@ -33,7 +70,7 @@ void AutoBackup(const char *path) {
     const char *folder = g_paths.BackupFolder;
     if (!PlatformFolderExists(folder)) {
         Log("Creating backup folder...");
-        PlatformMakeFolder(folder);
+        PlatformMakeFolder(folder, 0700);
     }
 
     time_t now = static_cast<time_t>(HostNow());
@@ -41,9 +78,9 @@ void AutoBackup(const char *path) {
     localtime_r(&now, &date);
     const char *name = FileNamePart(path);
 
-    FILE *in = std::fopen(path, "rb");
+    FILE *in = PlatformOpenRegularFile(path);
     if (!in)
-        return;  // nothing to back up yet (first run)
+        return;  // nothing to back up yet (first run), or no regular file
 
     // The first free name: ...00, then ...01, ...02 and on past 99.
     int counter = 0;
@@ -55,7 +92,9 @@ void AutoBackup(const char *path) {
     // when it is complete, so every backup is a whole copy even when the disk
     // fills up or the program is killed while copying.
     std::string temp = std::string(folder) + "/" + TempBackupName(name);
-    FILE *out = std::fopen(temp.c_str(), "wb");
+    // Created new and readable by this user only, as the file it copies.
+    PlatformRemoveFile(temp.c_str());
+    FILE *out = PlatformCreateFile(temp.c_str());
     if (!out) {
         Log("Error opening %s for output", target.c_str());
         std::fclose(in);
@@ -93,6 +132,7 @@ void AutoBackup(const char *path) {
         return;
     }
     Log("Created auto-backup file %s (%lld bytes)", FileNamePart(target.c_str()), total);
+    PruneBackups(name);
 }
 
 std::string TempBackupName(const char *name) {

@@ -61,7 +61,8 @@ bool StartCheckThread() {
 
 bool CheckTurn() {
     CheckLock.Lock();
-    bool due = (g_settings.AutoScan && HostNow() > lastCheckEnd.load() + g_settings.SecondsBetweenScans) ||
+    bool due = (g_settings.AutoScan &&
+                HostNow() > NextPassDue(lastCheckEnd.load(), g_settings.SecondsBetweenScans)) ||
                checkNow.load();
     if (!due || CountEnabledPlugins() == 0) {
         CheckLock.Unlock();
@@ -102,18 +103,25 @@ void RunCheck() {
                         break;
                     changed = true;
                     if (show->Skip)
-                        show->NextSearch = HostNow() + kSkipSeconds;
+                        show->NextSearch = NextPassDue(HostNow(), kSkipSeconds);
                 } while (show->Catchup);
             }
             if (abortCheck.load())
                 break;
         }
-        if (changed) {
-            SaveShows();
-            SaveSeen();
+        // A save that failed (disk full, no right) is tried again after the
+        // next pass, whether or not that pass changes anything.
+        if (changed || savePending) {
+            bool showsSaved = SaveShows();
+            bool seenSaved = SaveSeen();
+            savePending = !(showsSaved && seenSaved);
         }
     }
-    SetStatus(abortCheck.load() ? L"Check aborted." : L"Checking complete!");
+    if (savePending)
+        SetStatus(abortCheck.load() ? L"Check aborted. The show and seen lists could not be saved!"
+                                    : L"Checking complete, but the show and seen lists could not be saved!");
+    else
+        SetStatus(abortCheck.load() ? L"Check aborted." : L"Checking complete!");
 }
 
 bool SearchEpisode(Show *show, int season, int episode) {

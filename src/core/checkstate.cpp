@@ -10,6 +10,15 @@ std::atomic<bool> checking{false};
 std::atomic<bool> abortCheck{false};
 std::atomic<bool> shuttingDown{false};
 std::atomic<int64_t> lastCheckEnd{0};
+std::atomic<bool> savePending{false};
+
+int64_t NextPassDue(int64_t end, int64_t interval) {
+    if (interval > 0 && end > INT64_MAX - interval)
+        return INT64_MAX;
+    if (interval < 0 && end < INT64_MIN - interval)
+        return INT64_MIN;
+    return end + interval;
+}
 
 namespace {
 // Copies, so that the texts outlive whatever argv the caller passed.
@@ -24,6 +33,7 @@ void ResetCheckState() {
     abortCheck = false;
     shuttingDown = false;
     lastCheckEnd = 0;
+    savePending = false;
 }
 
 void SetHostArgs(int argc, char **argv) {

@@ -17,6 +17,11 @@ extern std::atomic<bool> checking;      // a pass is running
 extern std::atomic<bool> abortCheck;    // the user asked to abort the pass
 extern std::atomic<bool> shuttingDown;  // the main window has closed
 extern std::atomic<int64_t> lastCheckEnd;  // end of the last pass; 0 before the first
+extern std::atomic<bool> savePending;   // the last pass could not save the lists
+
+// The moment a pass is due after `end` with `interval` seconds between passes,
+// held within 64 bits whatever the two values.
+int64_t NextPassDue(int64_t end, int64_t interval);
 
 // Clears every flag (start-up, tests).
 void ResetCheckState();

@@ -1,5 +1,6 @@
 #include "lifecycle.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <curl/curl.h>
@@ -32,20 +33,6 @@ void FatalError(const char *text) {
                               MessageButtons::Ok);
     if (wide)
         ZFREE(wide);
-}
-
-// Drops one trailing '/', creates the folder (one level, failures ignored)
-// and appends '/' again.
-void PrepareDownloadFolder(char (&folder)[1024]) {
-    size_t n = std::strlen(folder);
-    if (n > 0 && folder[n - 1] == '/')
-        folder[--n] = '\0';
-    if (n > 0)
-        PlatformMakeFolder(folder);
-    if (n + 1 < sizeof folder) {
-        folder[n] = '/';
-        folder[n + 1] = '\0';
-    }
 }
 
 // Removes what a save interrupted by a crash or kill -9 left behind: the
@@ -91,6 +78,10 @@ int StartupBeforeWindow(int argc, char **argv, const char *dataFolder) {
         SeenList.clear();
     }
 
+    // A file-size limit makes a write fail (and be reported) instead of
+    // killing the program in the middle of a save.
+    PlatformIgnoreFileSizeSignal();
+
     // 2. The network layer; its result does not stop the start-up.
     vrl_init();
 
@@ -108,20 +99,31 @@ int StartupBeforeWindow(int argc, char **argv, const char *dataFolder) {
     SetDownloadFolder(g_settings.Torrent_Folder);
 
     // 6. One copy per data folder. Nothing has been read or written yet.
-    g_instanceLock = PlatformAcquireInstanceLock(g_paths.InstanceLock);
+    int lockError = 0;
+    g_instanceLock = PlatformAcquireInstanceLock(g_paths.InstanceLock, &lockError);
     if (g_instanceLock < 0) {
-        FatalError("Error: Quillon is already running!");
+        if (lockError == 0) {
+            FatalError("Error: Quillon is already running!");
+            vrl_cleanup();
+            return 0;
+        }
+        // Not another copy: the data folder cannot be used at all.
+        char text[1400];
+        std::snprintf(text, sizeof text, "Error: cannot open the lock file %s: %s",
+                      g_paths.InstanceLock, std::strerror(lockError));
+        FatalError(text);
         vrl_cleanup();
-        return 0;
+        return 1;
     }
     RemoveUnfinishedSaves();
+    // Temporary files of earlier runs that ended without cleaning up.
+    PlatformRemoveStaleTempFolders();
 
     // 7. Main settings, merged over the defaults.
     LoadSettings();
 
     // 8. Both download folders exist and end in exactly one '/'.
-    PrepareDownloadFolder(g_settings.NZB_Folder);
-    PrepareDownloadFolder(g_settings.Torrent_Folder);
+    PrepareDownloadFolders();
 
     // 9. The show list, then the seen list.
     LoadShows();
@@ -154,6 +156,7 @@ int ExitRelease() {
     }
     vrl_cleanup();
     if (g_instanceLock >= 0) {
+        PlatformRemovePrivateTempFolder();
         PlatformReleaseInstanceLock(g_instanceLock);
         g_instanceLock = -1;
     }

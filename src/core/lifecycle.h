@@ -17,8 +17,10 @@
 
 // Start-up steps up to the window: clears the state, vrl_init, defaults, data
 // folder and paths, the single-instance lock ("Error: Quillon is already
-// running!" in a "Fatal Error" box, exit code 0), the removal of what an
-// interrupted save left behind, main settings, download
+// running!" in a "Fatal Error" box, exit code 0; a lock file that cannot be
+// opened names its path and the system's reason, exit code 1), the removal of
+// what an interrupted save or an earlier run's downloads left behind, main
+// settings, download
 // folders, show and seen lists, libcurl ("Error initializing libCURL! (%s)",
 // exit code 1). Returns -1 when start-up goes on, otherwise the exit code the
 // program must end with now. `dataFolder` replaces the per-user data folder

@@ -1,5 +1,6 @@
 #include "seenlist.h"
 
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "backup.h"
+#include "datafile.h"
 #include "clock.h"
 #include "log.h"
 #include "settings.h"
@@ -50,14 +52,26 @@ const int64_t kKeepSeconds = 5184000;
 
 void LoadSeen() {
     MutexHold hold(SeenListLock);
-    FILE *in = std::fopen(g_paths.SeenConf, "rb");
+    FILE *in = OpenDataFile(g_paths.SeenConf);
     if (!in)
         return;  // the list keeps what it holds
     SeenList.clear();
 
-    // fgets semantics: a line longer than the buffer arrives in pieces.
-    char line[8192];
-    while (std::fgets(line, sizeof line, in)) {
+    // The file is read whole and split at line feeds, so that a line of any
+    // length comes back whole (read in pieces, a long release name would
+    // come back as its last piece, a name never marked).
+    std::string all;
+    char block[8192];
+    size_t got;
+    while ((got = std::fread(block, 1, sizeof block, in)) > 0)
+        all.append(block, got);
+    for (size_t start = 0; start < all.size();) {
+        size_t feed = all.find('\n', start);
+        size_t stop = feed == std::string::npos ? all.size() : feed + 1;
+        // A NUL byte ends the line's text, as it ends a C string.
+        std::string text(all.c_str() + start, strnlen(all.c_str() + start, stop - start));
+        start = stop;
+        char *line = text.data();
         Trim(line, kBlanks);
         if (!line[0])
             continue;
@@ -91,17 +105,17 @@ bool SaveSeen() {
         std::snprintf(number, sizeof number, "=%" PRId64 "\r\n", entry.second);
         // One entry per line: a line feed inside a name (a release title
         // may hold one) would split it into a junk line and a false entry.
-        size_t at = text.size();
+        // Keys are already in their stored form (SeenKey), so what is read
+        // back is the very key that was written.
         text += entry.first;
-        for (size_t i = at; i < text.size(); ++i)
-            if (text[i] == '\n')
-                text[i] = ' ';
         text += number;
     }
     // The file is replaced whole; only when that worked are the expired
     // entries dropped from memory, so a failed save loses nothing.
-    if (!PlatformWriteFileAtomic(g_paths.SeenConf, text.data(), text.size()))
+    if (!PlatformWriteFileAtomic(g_paths.SeenConf, text.data(), text.size())) {
+        ReportSaveFailure(g_paths.SeenConf, errno);
         return false;
+    }
     for (auto it = SeenList.begin(); it != SeenList.end();) {
         if (it->second < limit)
             it = SeenList.erase(it);
@@ -111,18 +125,34 @@ bool SaveSeen() {
     return true;
 }
 
+std::string SeenKey(const char *name) {
+    std::string key(name ? name : "");
+    // Line breaks at the ends are dropped (the file's reader would strip
+    // them); one inside the name becomes a space, since a line feed would
+    // split the entry into a junk line and a false entry.
+    size_t begin = key.find_first_not_of("\r\n");
+    if (begin == std::string::npos)
+        return std::string();
+    key = key.substr(begin, key.find_last_not_of("\r\n") - begin + 1);
+    for (char &c : key)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    return key;
+}
+
 void MarkSeen(const char *name) {
     if (!name)
         return;
     LogDownload("Marking %s seen\n", name);
+    std::string key = SeenKey(name);
     MutexHold hold(SeenListLock);
-    SeenList[name] = HostNow();
+    SeenList[key] = HostNow();
 }
 
 bool IsSeen(const char *name) {
     if (!name)
         return false;
-    std::string_view key(name);
+    std::string key = SeenKey(name);
     MutexHold hold(SeenListLock);
     return SeenList.Contains(key);
 }

@@ -53,5 +53,10 @@ void LoadSeen();
 // Backs up seen.conf, drops entries older than 60 days and writes the rest;
 // false when the file could not be written (nothing dropped, old file kept).
 bool SaveSeen();
+// Mark and test by a name's stored form (SeenKey), so that a name is known
+// again after a save and a restart exactly as before.
 void MarkSeen(const char *name);
 bool IsSeen(const char *name);
+// The form in which a release name is kept and written: CRs and LFs at its
+// ends dropped, every other CR and LF turned into a space.
+std::string SeenKey(const char *name);

@@ -1,10 +1,13 @@
 #include "settings.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "backup.h"
+#include "datafile.h"
+#include "log.h"
 #include "vorlo/config.h"
 #include "vorlo/platform.h"
 
@@ -31,7 +34,26 @@ void SetPath(char (&dest)[1024], const std::string &text) {
 // The longest name appended to the data folder ("Varnek_Quillon.lock").
 const size_t kLongestName = 32;
 
+// Drops one trailing '/', creates the folder (one level, failures ignored)
+// and appends '/' again.
+void PrepareDownloadFolder(char (&folder)[1024]) {
+    size_t n = std::strlen(folder);
+    if (n > 0 && folder[n - 1] == '/')
+        folder[--n] = '\0';
+    if (n > 0)
+        PlatformMakeFolder(folder);
+    if (n + 1 < sizeof folder) {
+        folder[n] = '/';
+        folder[n + 1] = '\0';
+    }
+}
+
 }  // namespace
+
+void PrepareDownloadFolders() {
+    PrepareDownloadFolder(g_settings.NZB_Folder);
+    PrepareDownloadFolder(g_settings.Torrent_Folder);
+}
 
 void SetDefaultSettings() {
     std::memset(&g_settings, 0, sizeof g_settings);
@@ -83,7 +105,7 @@ bool LoadSettings(const char *path) {
         AutoBackup(g_paths.MainConf);
     const char *file = path ? path : g_paths.MainConf;
 
-    FILE *in = std::fopen(file, "rb");
+    FILE *in = OpenDataFile(file);
     if (!in)
         return false;
     Universal_Config config;
@@ -107,14 +129,24 @@ bool LoadSettings(const char *path) {
 
     flag("AutoScan", g_settings.AutoScan);
     VR_VALUE *interval = config.GetSectionValue(section, "SecondsBetweenScans");
-    if (interval && interval->type == VR_INTEGER && interval->value.integer >= 10)
+    if (interval && interval->type == VR_INTEGER && interval->value.integer >= kIntervalMin)
         g_settings.SecondsBetweenScans = interval->value.integer;
+    else if (interval && (interval->type == VR_STRING || interval->value.integer < kIntervalMin))
+        // A number past 32 bits reads as text; either way it is no interval.
+        Log("SecondsBetweenScans in %s must be a number of seconds from %lld to %lld; the interval "
+            "stays %lld seconds.",
+            file, static_cast<long long>(kIntervalMin), static_cast<long long>(kIntervalMax),
+            static_cast<long long>(g_settings.SecondsBetweenScans));
     flag("minimizeToTray", g_settings.minimizeToTray);
     flag("confirmExit", g_settings.confirmExit);
     flag("NZB_Exec", g_settings.NZB_Exec);
     flag("Torrent_Exec", g_settings.Torrent_Exec);
     folder("NZB_Folder", g_settings.NZB_Folder);
     folder("Torrent_Folder", g_settings.Torrent_Folder);
+    // An imported folder is used at once, so it is prepared as start-up
+    // prepares the folders read from main.conf.
+    if (path)
+        PrepareDownloadFolders();
     return true;
 }
 
@@ -136,9 +168,10 @@ bool SaveSettings(const char *path) {
     };
 
     integer("AutoScan", g_settings.AutoScan ? 1 : 0);
-    // The file holds 32 bits: the low half of the interval.
-    integer("SecondsBetweenScans",
-            static_cast<int32_t>(static_cast<uint32_t>(g_settings.SecondsBetweenScans)));
+    // The file holds 32 bits; the interval never leaves that range.
+    int64_t interval = g_settings.SecondsBetweenScans;
+    interval = interval < kIntervalMin ? kIntervalMin : interval > kIntervalMax ? kIntervalMax : interval;
+    integer("SecondsBetweenScans", static_cast<int32_t>(interval));
     integer("minimizeToTray", g_settings.minimizeToTray ? 1 : 0);
     integer("confirmExit", g_settings.confirmExit ? 1 : 0);
     integer("NZB_Exec", g_settings.NZB_Exec ? 1 : 0);
@@ -148,5 +181,9 @@ bool SaveSettings(const char *path) {
 
     if (!path)
         AutoBackup(g_paths.MainConf);
-    return config.SaveFile(path ? path : g_paths.MainConf);
+    if (config.SaveFile(path ? path : g_paths.MainConf))
+        return true;
+    if (!path)
+        ReportSaveFailure(g_paths.MainConf, errno);
+    return false;
 }

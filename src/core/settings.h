@@ -16,6 +16,11 @@ struct HostPaths {
 };
 extern HostPaths g_paths;
 
+// The automatic interval's range in seconds: at least 10, and what the
+// file's 32-bit integer can hold.
+constexpr int64_t kIntervalMin = 10;
+constexpr int64_t kIntervalMax = 2147483647;
+
 struct MainSettings {
     unsigned char AutoScan;
     int64_t SecondsBetweenScans;
@@ -38,8 +43,13 @@ bool ComputeHostPaths();
 void SetHostPaths(const char *dataFolder);
 
 // Without a path: main.conf. With one: backs up main.conf first, then reads
-// the given file. Merges what it finds; false when the file cannot be read.
+// the given file and prepares its download folders as start-up does. Merges
+// what it finds; an interval outside kIntervalMin..kIntervalMax is refused
+// with a Log line. False when the file cannot be read.
 bool LoadSettings(const char *path = nullptr);
+// Both download folders end in exactly one '/' and exist (created one level
+// when missing; failures ignored).
+void PrepareDownloadFolders();
 // Without a path: backs up main.conf, then writes it. With one: writes there,
 // no backup. False when the file could not be written (old file kept).
 bool SaveSettings(const char *path = nullptr);

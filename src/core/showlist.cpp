@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "backup.h"
+#include "datafile.h"
 #include "settings.h"
 #include "vorlo/config.h"
 #include "vorlo/memleak.h"
@@ -144,11 +145,12 @@ std::vector<Show *> &ShowArray() { return g_shows; }
 
 bool LoadShows(const char *path) {
     const char *file = path ? path : g_paths.ShowsConf;
-    FILE *in = std::fopen(file, "rb");
+    bool missing = false;
+    FILE *in = OpenDataFile(file, &missing);
     if (!in) {
-        // No file is an empty list; a file that exists but cannot be read is
-        // reported to the caller.
-        return errno == ENOENT || errno == ENOTDIR;
+        // No file (or no regular file) is an empty list; a file that exists
+        // but cannot be read is reported to the caller.
+        return missing;
     }
     Universal_Config config;
     config.ReadStream(in, file, nullptr);
@@ -256,5 +258,9 @@ bool SaveShows(const char *path) {
     }
     if (!path)
         AutoBackup(g_paths.ShowsConf);
-    return config.SaveFile(path ? path : g_paths.ShowsConf);
+    if (config.SaveFile(path ? path : g_paths.ShowsConf))
+        return true;
+    if (!path)
+        ReportSaveFailure(g_paths.ShowsConf, errno);
+    return false;
 }

@@ -1,6 +1,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -161,6 +162,49 @@ TEST_F(LifecycleTest, SecondCopyIsRefusedAndTouchesNothing) {
     EXPECT_EQ(Start(), -1);
     EXPECT_TRUE(front.Messages().empty());
     ExitRelease();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LifecycleTest, LockFileThatCannotBeOpenedIsNotAnotherCopy) {
+    // A folder where the lock file belongs: it can never be opened.
+    fs::create_directories(Data() + "Varnek_Quillon.lock");
+    EXPECT_EQ(Start(), 1);
+    ASSERT_EQ(front.Messages().size(), 1u);
+    std::wstring text = front.Messages()[0].text;
+    EXPECT_EQ(text.find(L"already running"), std::wstring::npos);
+    std::string lock = Data() + "Varnek_Quillon.lock";
+    EXPECT_NE(text.find(std::wstring(lock.begin(), lock.end())), std::wstring::npos);
+    EXPECT_NE(text.find(L"Is a directory"), std::wstring::npos);
+}
+
+TEST_F(LifecycleTest, StartRemovesEarlierRunsTemporaryFilesAndIgnoresFileSizeSignals) {
+    const char *oldTemp = getenv("TMPDIR");
+    std::string savedTemp = oldTemp ? oldTemp : "";
+    setenv("TMPDIR", box.Path().c_str(), 1);
+    std::string mine = box.Path() + "quillon-" + std::to_string(geteuid()) + "/";
+    // A process id no running process has (above the kernel's limit).
+    box.Write("quillon-" + std::to_string(geteuid()) + "/99999999/quillon_dl.1.2.nzb", "left");
+    chmod(mine.c_str(), 0700);
+    signal(SIGXFSZ, SIG_DFL);
+
+    ASSERT_EQ(Start(), -1);
+    EXPECT_FALSE(fs::exists(mine + "99999999"));
+    struct sigaction now;
+    sigaction(SIGXFSZ, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, SIG_IGN);
+    char folder[1024];
+    ASSERT_TRUE(PlatformPrivateTempFolder(folder, sizeof folder));
+    EXPECT_EQ(ExitRelease(), 0);
+    EXPECT_FALSE(fs::exists(folder));
+
+    signal(SIGXFSZ, SIG_DFL);
+    if (oldTemp)
+        setenv("TMPDIR", savedTemp.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
 }
 
 }  // namespace

@@ -205,3 +205,26 @@ TEST_F(SeenListTest, LongAndBinaryLinesDoNotBreakLoading) {
 }
 
 }  // namespace
+
+namespace {
+
+// What a plugin marks is what it finds again after a save and a restart:
+// names with line breaks, and names far longer than one read of a line.
+TEST_F(SeenListTest, MarkedNamesAreKnownAgainAfterARestart) {
+    const std::string names[] = {"Show.S01E01\r\n", "Show.S01E02\nPROPER", "Show.S01E03\rREPACK",
+                                 std::string(9000, 'n') + ".S01E04", "Show=S01E05"};
+    for (const std::string &name : names)
+        MarkSeen(name.c_str());
+    ASSERT_TRUE(SaveSeen());
+    {
+        MutexHold hold(SeenListLock);
+        SeenList.clear();
+    }
+    LoadSeen();
+    for (const std::string &name : names)
+        EXPECT_TRUE(IsSeen(name.c_str())) << name.substr(0, 40);
+    EXPECT_EQ(Snapshot().size(), 5u);
+    EXPECT_TRUE(IsSeen("Show.S01E02 PROPER"));
+}
+
+}  // namespace

@@ -1,6 +1,9 @@
+#include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
+#include "checkstate.h"
 #include "core_fixture.h"
 
 namespace {
@@ -62,10 +65,11 @@ TEST_F(SettingsTest, SaveWritesTheEightEntriesInOrder) {
     EXPECT_EQ(0, memcmp(&saved, &g_settings, sizeof saved));
 }
 
-TEST_F(SettingsTest, IntervalIsStoredAsItsLow32Bits) {
+TEST_F(SettingsTest, IntervalBeyond32BitsIsWrittenAsTheLongestInterval) {
+    // Its low 32 bits (60) would turn a 136-year interval into a minute.
     g_settings.SecondsBetweenScans = (int64_t{1} << 32) + 60;
     ASSERT_TRUE(SaveSettings());
-    EXPECT_NE(box.Read("main.conf").find("\tSecondsBetweenScans 60\n"), std::string::npos);
+    EXPECT_NE(box.Read("main.conf").find("\tSecondsBetweenScans 2147483647\n"), std::string::npos);
 }
 
 TEST_F(SettingsTest, LoadMergesOnlyValuesOfTheRightType) {
@@ -191,6 +195,48 @@ TEST_F(SettingsTest, DataFolderFromTheEnvironmentOrTheCurrentFolder) {
 
     xdg.empty() ? unsetenv("XDG_DATA_HOME") : setenv("XDG_DATA_HOME", xdg.c_str(), 1);
     home.empty() ? unsetenv("HOME") : setenv("HOME", home.c_str(), 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SettingsTest, ImportRefusesAnIntervalOutsideTheRangeWithAMessage) {
+    g_settings.SecondsBetweenScans = 600;
+    for (const char *interval : {"4294967300", "2147483648", "-5", "9"}) {
+        box.Write("import.conf", std::string("Quill {\n SecondsBetweenScans ") + interval + "\n AutoScan 1\n};\n");
+        ClearLogEntries();
+        front.Clear();
+        ASSERT_TRUE(LoadSettings(box.File("import.conf").c_str()));
+        EXPECT_EQ(g_settings.SecondsBetweenScans, 600) << interval;
+        bool told = false;
+        for (const std::string &line : LogTexts())
+            told = told || line.find("SecondsBetweenScans") != std::string::npos;
+        EXPECT_TRUE(told) << interval;
+    }
+    EXPECT_EQ(g_settings.AutoScan, 1);  // the rest of the file is still taken
+    box.Write("import.conf", "Quill {\n SecondsBetweenScans 2147483647\n};\n");
+    ASSERT_TRUE(LoadSettings(box.File("import.conf").c_str()));
+    EXPECT_EQ(g_settings.SecondsBetweenScans, kIntervalMax);
+}
+
+TEST_F(SettingsTest, DueTimesNeverOverflow) {
+    EXPECT_EQ(NextPassDue(1000, 900), 1900);
+    EXPECT_EQ(NextPassDue(INT64_MAX - 5, kIntervalMax), INT64_MAX);
+    EXPECT_EQ(NextPassDue(1'700'000'000, INT64_MAX), INT64_MAX);
+    EXPECT_EQ(NextPassDue(INT64_MIN + 5, -10), INT64_MIN);
+}
+
+TEST_F(SettingsTest, ImportedFoldersArePreparedAsAtStartUp) {
+    std::string nzb = box.Path() + "srv/nzb";
+    std::string torrent = box.Path() + "srv/torrent/";
+    std::filesystem::create_directories(box.Path() + "srv");
+    box.Write("import.conf", "Quill {\n NZB_Folder " + nzb + "\n Torrent_Folder " + torrent + "\n};\n");
+    ASSERT_TRUE(LoadSettings(box.File("import.conf").c_str()));
+    EXPECT_EQ(std::string(g_settings.NZB_Folder), nzb + "/");
+    EXPECT_EQ(std::string(g_settings.Torrent_Folder), torrent);
+    EXPECT_TRUE(std::filesystem::is_directory(torrent));
+    EXPECT_TRUE(std::filesystem::is_directory(nzb));
 }
 
 }  // namespace
