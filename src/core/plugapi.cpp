@@ -1,5 +1,6 @@
 #include "plugapi.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -50,7 +51,9 @@ bool HandleFile(const char *path, bool open, const char *folder, const char *kin
         PlatformOpen(path);
         return true;
     }
-    const char *name = FileNamePart(path);
+    // A name longer than the folder's file system takes (a long release
+    // title) is shortened rather than refused: the release is seen already.
+    std::string name = CutFileName(FileNamePart(path), PlatformNameLimit(folder));
     std::string destination = std::string(folder) + name;
     int error = PlatformMoveFile(path, destination.c_str());
     if (error != 0) {
@@ -62,7 +65,33 @@ bool HandleFile(const char *path, bool open, const char *folder, const char *kin
     return true;
 }
 
+// True for a byte that continues a UTF-8 character (10xxxxxx).
+bool Continues(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
 }  // namespace
+
+std::string CutFileName(const std::string &name, size_t limit) {
+    if (name.size() <= limit)
+        return name;
+    size_t dot = name.rfind('.');
+    // An extension is kept when it leaves room for at least one byte before it.
+    std::string extension = dot != std::string::npos && dot > 0 && name.size() - dot < limit
+                                ? name.substr(dot)
+                                : std::string();
+    size_t keep = limit - extension.size();
+    while (keep > 0 && Continues(name[keep]))
+        --keep;
+    return name.substr(0, keep) + extension;
+}
+
+size_t DownloadNameLimit() {
+    char temp[1024];
+    size_t limit = PlatformNameLimit(PlatformPrivateTempFolder(temp, sizeof temp) ? temp : nullptr);
+    for (const char *folder : {g_settings.NZB_Folder, g_settings.Torrent_Folder})
+        if (folder[0] && PlatformFolderExists(folder))
+            limit = std::min(limit, PlatformNameLimit(folder));
+    return limit;
+}
 
 uint32_t Crc32(const void *data, size_t size) {
     std::call_once(crcTableBuilt, BuildCrcTable);
@@ -79,7 +108,8 @@ std::string DownloadTempPath(const char *url, bool torrent) {
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
     char folder[1024];
-    PlatformTempFolder(folder, sizeof folder);
+    if (!PlatformPrivateTempFolder(folder, sizeof folder))
+        return std::string();
     char name[128];
     std::snprintf(name, sizeof name, "quillon_dl.%u.%u.%s", static_cast<unsigned>(getpid()),
                   static_cast<unsigned>(Crc32(lower.data(), lower.size())),
@@ -96,7 +126,11 @@ bool DownloadFile(const char *url, bool torrent) {
         return false;
     }
     std::string path = DownloadTempPath(url, torrent);
-    FILE *file = std::fopen(path.c_str(), "wb");
+    // Only this process makes names in its private folder: a file of this
+    // name is an earlier download of the same URL, which a new one replaces.
+    if (!path.empty())
+        PlatformRemoveFile(path.c_str());
+    FILE *file = path.empty() ? nullptr : PlatformCreateFile(path.c_str());
     if (!file) {
         LogDownload("Error opening output file: %s\n", path.c_str());
         HostCurlEasyCleanup(handle);

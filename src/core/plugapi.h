@@ -17,6 +17,16 @@ bool HandleTorrentFile(const char *path);
 
 // The reflected CRC-32 (polynomial 0xEDB88320, the checksum of zlib).
 uint32_t Crc32(const void *data, size_t size);
-// The temporary file DownloadFile uses for a URL:
-// <temp folder>quillon_dl.<pid>.<crc of the lower-cased URL>.<nzb|torrent>
+// The temporary file DownloadFile uses for a URL, in this process's private
+// temporary folder (no other user can create names there):
+// <private folder>quillon_dl.<pid>.<crc of the lower-cased URL>.<nzb|torrent>
+// Empty when no private folder can be made.
 std::string DownloadTempPath(const char *url, bool torrent);
+
+// `name` (a file name without folder) cut to at most `limit` bytes: the part
+// before the extension is shortened at a UTF-8 character boundary and the
+// extension (from the last '.', when it is short) is kept.
+std::string CutFileName(const std::string &name, size_t limit);
+// The longest file name that fits the temporary folder and both download
+// folders.
+size_t DownloadNameLimit();

@@ -7,15 +7,21 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <future>
 
+#include "checkcycle.h"
 #include "checkstate.h"
+#include "hostapi.h"
 #include "host_fixture.h"
 #include "plugapi.h"
 #include "settings.h"
 #include "test_servers.h"
+#include "vorlo/platform.h"
 
 namespace fs = std::filesystem;
 
@@ -36,10 +42,40 @@ TEST(DownloadName, ProcessIdCrcOfLowerCasedUrlAndKind) {
     uLong crc = crc32(0L, reinterpret_cast<const Bytef *>(lower.data()),
                       static_cast<uInt>(lower.size()));
     std::string name = "quillon_dl." + std::to_string(getpid()) + "." + std::to_string(crc);
-    std::string temp = fs::temp_directory_path().string() + "/";
+    // This process's private folder: nobody else can create names in it.
+    char temp[1024];
+    ASSERT_TRUE(PlatformPrivateTempFolder(temp, sizeof temp));
     EXPECT_EQ(temp + name + ".nzb", DownloadTempPath(url.c_str(), false));
     EXPECT_EQ(temp + name + ".torrent", DownloadTempPath(url.c_str(), true));
     EXPECT_EQ(DownloadTempPath(url.c_str(), false), DownloadTempPath(lower.c_str(), false));
+}
+
+TEST(DownloadName, LongNamesAreCutAtACharacterBoundaryKeepingTheExtension) {
+    std::string title;
+    for (int i = 0; i < 150; ++i)
+        title += "\xC3\xA9";  // two bytes each
+    std::string cut = CutFileName(title + ".torrent", 255);
+    EXPECT_EQ(cut.size(), 254u);  // 123 whole characters and ".torrent"
+    EXPECT_EQ(cut.substr(cut.size() - 8), ".torrent");
+    EXPECT_EQ(cut.substr(0, 246), title.substr(0, 246));
+    EXPECT_EQ(CutFileName("short.nzb", 255), "short.nzb");
+    EXPECT_EQ(CutFileName(std::string(300, 'x'), 255), std::string(255, 'x'));
+    // An "extension" as long as the limit is not one.
+    EXPECT_EQ(CutFileName("a." + std::string(300, 'e'), 10).size(), 10u);
+
+    // A plugin's file name for a 300-byte title is one the file system takes.
+    std::vector<char> name(400);
+    std::snprintf(name.data(), name.size(), "12345_%s", std::string(300, 'T').c_str());
+    GetHostApi()->MakeFileName(name.data(), ".nzb");
+    std::string made = name.data();
+    EXPECT_LE(made.size(), 255u);
+    EXPECT_EQ(made.substr(made.size() - 4), ".nzb");
+    char temp[1024];
+    ASSERT_TRUE(PlatformPrivateTempFolder(temp, sizeof temp));
+    FILE *file = PlatformCreateFile((temp + made).c_str());
+    ASSERT_NE(file, nullptr) << std::strerror(errno);
+    std::fclose(file);
+    std::remove((temp + made).c_str());
 }
 
 // Every download test gets its own NZB and torrent folders and an HTTP
@@ -72,9 +108,11 @@ protected:
         });
         server.Start();
     }
+    static std::string TempFolder() { return fs::path(DownloadTempPath("x", false)).parent_path().string(); }
     std::vector<std::string> TempFiles() const {
         std::vector<std::string> names;
-        for (auto &entry : fs::directory_iterator(box.File("tmp")))
+        std::error_code ec;
+        for (auto &entry : fs::directory_iterator(TempFolder(), ec))
             names.push_back(entry.path().filename().string());
         return names;
     }
@@ -138,7 +176,7 @@ TEST_F(Downloads, SameUrlTwiceKeepsTheFirstFile) {
     EXPECT_EQ(std::string("Error renaming temp file: ") + std::strerror(EEXIST) + "!", LastDownloadLine());
     EXPECT_EQ("<nzb>one</nzb>", box.Read("nzb/" + name));
     // The second copy stays in the temporary folder.
-    EXPECT_EQ("<nzb>two</nzb>", box.Read("tmp/" + name));
+    EXPECT_EQ("<nzb>two</nzb>", ReadFileBytes(TempFolder() + "/" + name));
     EXPECT_EQ(1u, frontEnd.Balloons().size());
 }
 
@@ -147,7 +185,7 @@ TEST_F(Downloads, UrlsDifferingInCaseShareTheTemporaryFile) {
     ASSERT_TRUE(DownloadFile(lower.c_str(), false));
     EXPECT_FALSE(DownloadFile(upper.c_str(), false));  // the same name in the NZB folder
     std::string name = fs::path(DownloadTempPath(lower.c_str(), false)).filename().string();
-    EXPECT_EQ("upper", box.Read("tmp/" + name));
+    EXPECT_EQ("upper", ReadFileBytes(TempFolder() + "/" + name));
 }
 
 TEST_F(Downloads, FileUrlIsRefused) {
@@ -235,6 +273,39 @@ TEST_F(Downloads, ShutdownEndsAStalledDownload) {
     ASSERT_EQ(std::future_status::ready, download.wait_for(std::chrono::seconds(60)));
     EXPECT_FALSE(download.get());
     EXPECT_TRUE(TempFiles().empty());
+}
+
+TEST_F(Downloads, StopScanEndsAStalledDownload) {
+    StalledServer stalled;
+    auto download = std::async(std::launch::async, [&] {
+        return DownloadFile(stalled.Url("/x.nzb").c_str(), false);
+    });
+    ASSERT_TRUE(WaitFor([&] { return stalled.Accepted() > 0; }));
+    RequestStopScan();
+    // Generously bounded: it ends within about a second (not the 300-second stall guard).
+    ASSERT_EQ(std::future_status::ready, download.wait_for(std::chrono::seconds(60)));
+    EXPECT_FALSE(download.get());
+    EXPECT_TRUE(TempFiles().empty());
+    // A plugin's wait for a service's pause ends as well.
+    auto sleep = std::async(std::launch::async, [] { GetHostApi()->SleepSeconds(600); });
+    EXPECT_EQ(std::future_status::ready, sleep.wait_for(std::chrono::seconds(60)));
+}
+
+TEST_F(Downloads, NamesOthersPlantedInTheSharedTemporaryFolderAreNotUsed) {
+    std::string url = server.Url("/file");
+    std::string name = fs::path(DownloadTempPath(url.c_str(), false)).filename().string();
+    // Another local user's link under the name the download would have in
+    // the shared folder, pointing at one of this user's files.
+    box.Write("victim", "mine");
+    ASSERT_EQ(0, symlink(box.File("victim").c_str(), box.File("tmp/" + name).c_str()));
+    mode_t old = umask(022);
+    ASSERT_TRUE(DownloadFile(url.c_str(), false));
+    umask(old);
+    EXPECT_EQ("mine", box.Read("victim"));
+    EXPECT_EQ(content, box.Read("nzb/" + name));
+    struct stat st;
+    ASSERT_EQ(0, stat(box.File("nzb/" + name).c_str(), &st));
+    EXPECT_EQ(0600u, st.st_mode & 0777);
 }
 
 }  // namespace
