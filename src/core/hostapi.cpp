@@ -49,7 +49,10 @@ std::atomic<long> stallSeconds{kTransferStallSeconds};
 
 int GuardProgress(void *clientp, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal,
                   curl_off_t ulnow) {
-    if (shuttingDown.load())
+    // Shutting down or Stop Scan: the transfer in progress ends now, even
+    // one stalled on a server that never answers (libcurl calls this about
+    // once a second while it waits).
+    if (shuttingDown.load() || abortCheck.load())
         return 1;  // CURLE_ABORTED_BY_CALLBACK
     auto *guard = static_cast<TransferGuard *>(clientp);
     if (guard && guard->userProgressOn) {
@@ -182,10 +185,11 @@ const QLN_CURL_API *GetHostCurlApi() { return &curlTable; }
 const QLN_MEM_API *GetHostMemApi() { return &memTable; }
 
 void HostSleepSeconds(unsigned seconds) {
-    // Whole seconds, each in short slices, so that a shutdown is seen at once.
+    // Whole seconds, each in short slices, so that a shutdown or Stop Scan is
+    // seen at once.
     for (unsigned s = 0; s < seconds; ++s) {
         for (int slice = 0; slice < 20; ++slice) {
-            if (shuttingDown.load())
+            if (shuttingDown.load() || abortCheck.load())
                 return;
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
@@ -207,6 +211,9 @@ void HostMakeFileName(char *name, const char *extension) {
         if (!keep)
             *p = '_';
     }
+    // A long release title must still give a name the file systems accept.
+    std::string cut = CutFileName(name, DownloadNameLimit());
+    std::memcpy(name, cut.c_str(), cut.size() + 1);
 }
 
 bool HostIsShuttingDown() { return shuttingDown.load(); }
@@ -319,7 +326,7 @@ CURLcode HostCurlEasySetopt(CURL *handle, CURLoption option, ...) {
 #endif
 
 CURLcode HostCurlEasyPerform(CURL *handle) {
-    if (shuttingDown.load())
+    if (shuttingDown.load() || abortCheck.load())
         return CURLE_ABORTED_BY_CALLBACK;
     return curl_easy_perform(handle);
 }

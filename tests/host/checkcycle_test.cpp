@@ -3,7 +3,9 @@
 // and the due test with Scan Now; then the real thread.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "checkcycle.h"
 #include "checkstate.h"
@@ -342,6 +344,41 @@ TEST_F(CheckCycle, ThreadThatCannotStartIsReportedAndNotWaitedFor) {
     ASSERT_EQ(1u, log.size());
     EXPECT_NE(std::string::npos, log[0].find("could not start the Checking Thread"));
     EXPECT_EQ(0, ThreadCount());
+}
+
+TEST_F(CheckCycle, FailedSaveIsShownAndTriedAgainAfterTheNextPass) {
+    Script a = Load("qln_scriptA.so");
+    AddTestShow("Show", 1, 1);
+    a.Offer("Show", 1, 1);
+    // Something that is no file stands where shows.conf goes: the save fails.
+    std::filesystem::create_directories(box.File("shows.conf"));
+    RunCheck();
+    EXPECT_EQ(2, GetShow(0)->Episode);
+    EXPECT_EQ(L"Checking complete, but the show and seen lists could not be saved!", frontEnd.Status(0));
+    EXPECT_TRUE(HasText(LogTarget::Log, "Error saving " + box.File("shows.conf") + ": " + std::strerror(EINVAL)));
+
+    // The next pass finds nothing new but saves what the last one could not.
+    std::filesystem::remove(box.File("shows.conf"));
+    RunCheck();
+    EXPECT_EQ(L"Checking complete!", frontEnd.Status(0));
+    ClearShows();
+    ASSERT_TRUE(LoadShows());
+    ASSERT_EQ(1, ShowCount());
+    EXPECT_EQ(2, GetShow(0)->Episode);
+}
+
+TEST_F(CheckCycle, LongestIntervalNeverMakesAPassDueEarly) {
+    Load("qln_scriptA.so");
+    g_settings.AutoScan = 1;
+    lastCheckEnd = fakeNow;
+    g_settings.SecondsBetweenScans = INT64_MAX;  // the end of the last pass + this passes 64 bits
+    EXPECT_FALSE(CheckTurn());
+    fakeNow += 1000;
+    EXPECT_FALSE(CheckTurn());
+    g_settings.SecondsBetweenScans = kIntervalMax;
+    EXPECT_FALSE(CheckTurn());
+    g_settings.SecondsBetweenScans = 900;
+    EXPECT_TRUE(CheckTurn());
 }
 
 }  // namespace
