@@ -89,6 +89,16 @@ std::vector<std::string> Home::List(const std::string &folder) {
     return names;
 }
 
+std::vector<std::string> Home::FilesBelow(const std::string &folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (auto &entry : fs::recursive_directory_iterator(folder, error))
+        if (!entry.is_directory())
+            names.push_back(fs::relative(entry.path(), folder).string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 std::vector<std::string> Home::XdgOpenCalls() const {
     std::vector<std::string> calls;
     std::istringstream in(ReadAll(xdgLog));
@@ -184,9 +194,11 @@ Program::Program(const Home &home, const std::string &program, const RunOptions 
         if (chdir(work.c_str()) != 0)
             _exit(126);
         if (limit > 0) {
-            struct sigaction ignore {};
-            ignore.sa_handler = SIG_IGN;
-            sigaction(SIGXFSZ, &ignore, nullptr);
+            // SIGXFSZ as a shell leaves it: the program itself must keep the
+            // limit from killing it.
+            struct sigaction standard {};
+            standard.sa_handler = SIG_DFL;
+            sigaction(SIGXFSZ, &standard, nullptr);
             struct rlimit r;
             r.rlim_cur = r.rlim_max = limit;
             setrlimit(RLIMIT_FSIZE, &r);

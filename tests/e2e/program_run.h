@@ -41,6 +41,9 @@ struct Home {
     std::vector<std::string> AllFiles() const;
     // Names in a folder (sorted); empty when missing.
     static std::vector<std::string> List(const std::string &folder);
+    // Every file below a folder, at any depth (relative paths); folders are
+    // not listed. The temporary folder keeps an empty per-user folder.
+    static std::vector<std::string> FilesBelow(const std::string &folder);
     std::vector<std::string> XdgOpenCalls() const;
 };
 
@@ -67,7 +70,7 @@ std::string PluginsIniText(const PluginSetup &setup);
 
 struct RunOptions {
     std::vector<std::string> args;
-    uint64_t fileSizeLimit = 0;  // RLIMIT_FSIZE in bytes when > 0 (SIGXFSZ ignored)
+    uint64_t fileSizeLimit = 0;  // RLIMIT_FSIZE in bytes when > 0 (SIGXFSZ left at its default)
 };
 
 class Program {
