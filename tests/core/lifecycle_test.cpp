@@ -181,29 +181,22 @@ TEST_F(LifecycleTest, LockFileThatCannotBeOpenedIsNotAnotherCopy) {
 }
 
 TEST_F(LifecycleTest, StartRemovesEarlierRunsTemporaryFilesAndIgnoresFileSizeSignals) {
-    const char *oldTemp = getenv("TMPDIR");
-    std::string savedTemp = oldTemp ? oldTemp : "";
+    std::string savedTemp = getenv("TMPDIR") ? getenv("TMPDIR") : "";
     setenv("TMPDIR", box.Path().c_str(), 1);
-    std::string mine = box.Path() + "quillon-" + std::to_string(geteuid()) + "/";
+    std::string mine = "quillon-" + std::to_string(geteuid());
     // A process id no running process has (above the kernel's limit).
-    box.Write("quillon-" + std::to_string(geteuid()) + "/99999999/quillon_dl.1.2.nzb", "left");
-    chmod(mine.c_str(), 0700);
+    box.Write(mine + "/99999999/quillon_dl.1.2.nzb", "left");
+    chmod(box.File(mine).c_str(), 0700);
     signal(SIGXFSZ, SIG_DFL);
-
     ASSERT_EQ(Start(), -1);
-    EXPECT_FALSE(fs::exists(mine + "99999999"));
-    struct sigaction now;
-    sigaction(SIGXFSZ, nullptr, &now);
-    EXPECT_EQ(now.sa_handler, SIG_IGN);
+    EXPECT_FALSE(box.Exists(mine + "/99999999"));
+    EXPECT_EQ(signal(SIGXFSZ, SIG_DFL), SIG_IGN);
     char folder[1024];
     ASSERT_TRUE(PlatformPrivateTempFolder(folder, sizeof folder));
     EXPECT_EQ(ExitRelease(), 0);
-    EXPECT_FALSE(fs::exists(folder));
-
-    signal(SIGXFSZ, SIG_DFL);
-    if (oldTemp)
-        setenv("TMPDIR", savedTemp.c_str(), 1);
-    else
+    EXPECT_FALSE(fs::exists(folder));  // this run's own folder goes at exit
+    setenv("TMPDIR", savedTemp.c_str(), 1);
+    if (savedTemp.empty())
         unsetenv("TMPDIR");
 }
 

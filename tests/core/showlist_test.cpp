@@ -287,27 +287,3 @@ TEST_F(ShowListTest, FailedSaveKeepsTheOldFile) {
 }
 
 }  // namespace
-
-namespace {
-
-// Names and keywords typed in the show editor come back byte for byte after a
-// restart, and none of them loses the shows saved after it or opens a file.
-TEST_F(ShowListTest, TypedNamesAndKeywordsSurviveARestart) {
-    box.Write("secret", "Shows {\n Show0 {\n  ShowName Planted\n };\n};\n");
-    const std::string include = "B #include \"" + box.File("secret") + "\"";
-    AddShow(Make("A Lost {", "720p {"));
-    AddShow(Make(include.c_str(), "x #INCLUDE y"));
-    AddShow(Make("C  Spaced   Out ", " lead\ttab"));
-    AddShow(Make("D Last Show", "plain words"));
-    RoundTrip();
-    ASSERT_EQ(Names(), (std::vector<std::string>{"A Lost {", include, "C  Spaced   Out ", "D Last Show"}));
-    EXPECT_STREQ(GetShow(0)->Keywords, "720p {");
-    EXPECT_STREQ(GetShow(1)->Keywords, "x #INCLUDE y");
-    EXPECT_STREQ(GetShow(2)->Keywords, " lead\ttab");
-    EXPECT_STREQ(GetShow(3)->Keywords, "plain words");
-    // Texts that need no protection are written as they always were.
-    EXPECT_NE(box.Read("shows.conf").find("\t\tShowName D Last Show\n\t\tKeywords plain words\n"),
-              std::string::npos);
-}
-
-}  // namespace

@@ -5,10 +5,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <signal.h>
 
 #include <chrono>
@@ -36,7 +32,6 @@ using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
-using ::testing::Not;
 
 const char kNzb[] = "<?xml version=\"1.0\"?>\n<nzb xmlns=\"http://www.newzbin.com/DTD/2003/nzb\"></nzb>\n";
 
@@ -495,35 +490,6 @@ TEST_F(Faults, MangledDataFilesKeepWhatCanBeRead) {
     EXPECT_NE(seen.find("Kept.Show.S02E03="), std::string::npos);
     EXPECT_EQ(ReadAll(home.Data("main.conf")), MainConf());
     EXPECT_THAT(Home::List(home.nzb), ElementsAre(::testing::StartsWith("quillon_dl.")));
-}
-
-// ---------------------------------------------------------------------------
-// 6. A data folder the program cannot use and data files that are no files:
-// a clear message and a non-zero exit, or a start that neither hangs nor
-// spins; and show texts a user typed that used to be misread.
-TEST_F(Faults, UnusableLockAndSpecialDataFilesNeverHangOrMislead) {
-    WriteSetup(ManyShows(1), true, false, false, false);
-    std::filesystem::create_directories(home.Data("Varnek_Quillon.lock"));
-    {
-        Program refused(home, QUILLON_HEADLESS);
-        EXPECT_EQ(refused.Wait(60), 1);
-        EXPECT_THAT(refused.Err(), HasSubstr("cannot open the lock file " + home.Data("Varnek_Quillon.lock") +
-                                             ": Is a directory"));
-        EXPECT_THAT(refused.Err(), Not(HasSubstr("already running")));
-    }
-    std::filesystem::remove(home.Data("Varnek_Quillon.lock"));
-
-    std::filesystem::remove(home.Data("shows.conf"));
-    ASSERT_EQ(mkfifo(home.Data("shows.conf").c_str(), 0600), 0);
-    ASSERT_EQ(symlink("/dev/zero", home.Data("seen.conf").c_str()), 0);
-    RunOptions once;
-    once.args = {"--passes", "1"};
-    Program host(home, QUILLON_HEADLESS, once);
-    EXPECT_EQ(host.Wait(120), 0) << host.Err();
-    EXPECT_THAT(LinesWith(host.Out(), "[Log]"),
-                Contains(HasSubstr(home.Data("shows.conf") + " is not a regular file; it is ignored.")));
-    EXPECT_THAT(LinesWith(host.Out(), "[Log]"),
-                Contains(HasSubstr(home.Data("seen.conf") + " is not a regular file; it is ignored.")));
 }
 
 }  // namespace
