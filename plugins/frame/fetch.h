@@ -67,3 +67,12 @@ size_t WriteToFile(char *block, size_t size, size_t count, void *file);
 
 // Releases the answer's bytes and empties it.
 void FreeReceived(ReceiveBuffer &answer);
+
+// An answer released on every way out of the scope that holds it.
+struct AnswerGuard {
+    ReceiveBuffer answer;
+    AnswerGuard() = default;
+    AnswerGuard(const AnswerGuard &) = delete;
+    AnswerGuard &operator=(const AnswerGuard &) = delete;
+    ~AnswerGuard() { FreeReceived(answer); }
+};

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 // Name of the temporary NZB file of release `id`: "<id>_<title>.nzb" made
@@ -18,3 +19,9 @@ std::string NzbFileName(const char *fallbackPrefix, uint64_t id, const char *tit
 // the bare name when the folder is not available). Null when the file
 // cannot be created; the caller reports it with `path`.
 FILE *CreateTempFile(const std::string &name, std::string &path);
+
+// A file closed on every way out of the scope that holds it.
+struct FileCloser {
+    void operator()(FILE *file) const { std::fclose(file); }
+};
+using FileGuard = std::unique_ptr<FILE, FileCloser>;

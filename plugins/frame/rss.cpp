@@ -64,11 +64,6 @@ size_t NestingDepth(const char *text) {
     return deepest;
 }
 
-// Releases the answer on every way out of the sequence.
-struct AnswerGuard {
-    ReceiveBuffer answer;
-    ~AnswerGuard() { FreeReceived(answer); }
-};
 } // namespace
 
 bool RunRssSearch(const char *url, const RssSearch &search) {

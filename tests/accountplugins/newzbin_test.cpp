@@ -130,7 +130,7 @@ TEST_F(Newzbin, DirectNzbFetchesEveryUnseenReportOnceAndHandsItsFileOn) {
     EXPECT_THAT(forms, ElementsAre("username=alice&password=s3cret&reportid=123",
                                    "username=alice&password=s3cret&reportid=18446744073709551615",
                                    "username=alice&password=s3cret&reportid=77"));
-    std::string tmp = box.File("tmp/");
+    std::string tmp = PrivateTemp();
     ASSERT_EQ(host->handed.size(), 3u);
     EXPECT_EQ(host->handed[0].path, tmp + "123_Show.Name.S01E02.720p_HDTV.nzb");
     EXPECT_EQ(host->handed[0].content, "<nzb>one</nzb>");

@@ -70,8 +70,9 @@ TEST_F(NzbMatrix, SearchCallSetsItsOwnOptionsAndKeepsTlsChecks) {
             EXPECT_EQ(set.number, 10);
         }
     }
-    EXPECT_THAT(order, ElementsAre(CURLOPT_URL, CURLOPT_NOPROGRESS, CURLOPT_CONNECTTIMEOUT,
-                                   CURLOPT_WRITEFUNCTION, CURLOPT_WRITEDATA, CURLOPT_FAILONERROR));
+    // The frame's order; redirects are not followed.
+    EXPECT_THAT(order, ElementsAre(CURLOPT_URL, CURLOPT_FAILONERROR, CURLOPT_WRITEFUNCTION,
+                                   CURLOPT_WRITEDATA, CURLOPT_NOPROGRESS, CURLOPT_CONNECTTIMEOUT));
 }
 
 TEST_F(NzbMatrix, PleaseWaitThenAFindPausesBeforeRetryDownloadAndReturn) {
@@ -92,7 +93,7 @@ TEST_F(NzbMatrix, PleaseWaitThenAFindPausesBeforeRetryDownloadAndReturn) {
     for (const std::string &call : host->fake.calls)
         if (call.rfind("IsSeen", 0) != 0)
             effects.push_back(call);
-    const std::string file = box.File("tmp/4711_The.Show.S05E01.720p.HDTV.nzb");
+    const std::string file = PrivateTemp() + "4711_The.Show.S05E01.720p.HDTV.nzb";
     EXPECT_THAT(effects,
                 ElementsAre(std::string("Log ") + kWait30, "SleepSeconds 30",
                             "LogDownload [NZBMatrix] While searching for The.Show ...",
@@ -134,7 +135,7 @@ TEST_F(NzbMatrix, TakesTheFirstUnseenRecordThatNamesShowAndEpisode) {
                 ElementsAre(std::string(kDownloadPath) + "?username=bob&apikey=k3y&id=4"));
     EXPECT_THAT(host->fake.CallsStartingWith("MarkSeen"), ElementsAre("MarkSeen the show 5x01 hdtv"));
     ASSERT_EQ(host->handed.size(), 1u);
-    EXPECT_EQ(host->handed[0].path, box.File("tmp/4_the_show_5x01_hdtv.nzb"));
+    EXPECT_EQ(host->handed[0].path, PrivateTemp() + "4_the_show_5x01_hdtv.nzb");
 }
 
 TEST_F(NzbMatrix, TagInsideALongerSeasonIsNoMatch) {
@@ -179,7 +180,7 @@ TEST_F(NzbMatrix, DownloadPleaseWaitIsObeyedAndTheFileThenDelivered) {
     EXPECT_EQ(host->fake.downloads[3], "[NZBMatrix] API wants us to wait 5 seconds and try again...");
     ASSERT_EQ(host->handed.size(), 1u);
     EXPECT_EQ(host->handed[0].content, kNzb);
-    EXPECT_EQ(host->handed[0].path, box.File("tmp/7_The_Show_S05E01.nzb"));
+    EXPECT_EQ(host->handed[0].path, PrivateTemp() + "7_The_Show_S05E01.nzb");
 }
 
 TEST_F(NzbMatrix, FailedDownloadTransferIsReported) {
