@@ -177,6 +177,18 @@ TEST_F(Newzbin, DirectNzbOptionsPostTheFormAndKeepTlsChecks) {
                                    CURLOPT_CONNECTTIMEOUT));
 }
 
+// A password holding "+", "&", "=" or "%" arrived as another text, and every
+// DirectNZB request failed.
+TEST_F(Newzbin, DirectNzbFormEscapesUserAndPassword) {
+    Reinit("user=al ice\r\npass=p+&=%x y\r\n");
+    server.Serve(kSearchPath, Feed({Report("The Show 1x02", "5", nullptr)}));
+    server.Serve(kDirectNzbPath, "<nzb/>");
+    EXPECT_TRUE(Search(MakeShow("The Show"), 1, 2));
+    auto posts = server.RequestsTo(kDirectNzbPath);
+    ASSERT_EQ(posts.size(), 1u);
+    EXPECT_EQ(posts[0].body, "username=al%20ice&password=p%2B%26%3D%25x%20y&reportid=5");
+}
+
 TEST_F(Newzbin, FailedDirectNzbDeletesTheFileAndOpensTheLinkInstead) {
     OpenRecorder opener(box);
     server.Serve(kSearchPath, Feed({Report("The Show 1x02", "42", "https://nzb.example/get/42")}));
