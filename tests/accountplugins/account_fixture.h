@@ -1,12 +1,12 @@
 // AccountPluginTest: one account-based plugin library loaded with dlopen and
 // initialised with an AccountHost whose plugins.ini (in a Sandbox) holds the
-// plugin's account settings and points its section at a ServiceServer of
+// plugin's account settings and points its section at a FeedServer of
 // the test's own. TMPDIR points into the sandbox, so the plugin's temporary
 // NZB files (in the process's private folder under it) stay inside it.
 #pragma once
 
 #include "account_host.h"
-#include "service_server.h"
+#include "feed_server.h"
 
 #include <sandbox.h>
 
@@ -78,7 +78,7 @@ protected:
     std::string section;
     std::string settings;
     Sandbox box;
-    ServiceServer server;
+    FeedServer server;
     std::unique_ptr<AccountHost> host;
     QLN_PLUGIN *plugin = nullptr;
     std::string oldTmp;
