@@ -288,6 +288,18 @@ TEST_F(NzbMatrix, AnswerLinesEndAtAnyMixOfLineBreaks) {
     EXPECT_THAT(Targets(kDownloadPath), ElementsAre(std::string(kDownloadPath) + "?username=bob&apikey=k3y&id=9"));
 }
 
+// Reading took time quadratic in the answer's size (every line break moved
+// the rest of the answer); an answer of millions of line breaks held the
+// check thread for hours. Read in one pass it is done at once.
+TEST_F(NzbMatrix, LongAnswerIsReadInOnePass) {
+    std::string answer;
+    for (int i = 0; i < (2 << 20); ++i)
+        answer += "\r\n";
+    server.Serve(kSearchPath, answer + Record("9", "The Show S05E01"));
+    server.Serve(kDownloadPath, kNzb);
+    EXPECT_TRUE(Search(MakeShow("The Show"), 5, 1));
+}
+
 // The NZB file lies in this process's private folder, readable by this user
 // only; nothing is written to the shared temporary folder itself.
 TEST_F(NzbMatrix, NzbFileIsPrivate) {
