@@ -210,7 +210,7 @@ TEST_F(EndToEnd, TwoRunsDeliverEachReleaseOnceAndKeepEveryFile) {
                                            "9002_Delta_Show_S01E03_HDTV.nzb"}));
     EXPECT_EQ(ReadAll(home.nzb + "9002_Delta_Show_S01E03_HDTV.nzb"), std::string(kNzb) + "<!-- 9002 -->");
     EXPECT_EQ(ReadAll(home.nzb + "101_Charlie.Show.4x05.German.HDTV.nzb"), std::string(kNzb) + "<!-- 101 -->");
-    EXPECT_THAT(Home::List(home.tmp), ElementsAre());
+    EXPECT_THAT(Home::FilesBelow(home.tmp), ElementsAre());
     EXPECT_THAT(home.XdgOpenCalls(), ElementsAre(A + "/browse/102/nzb"));
 
     // The seen list holds every release taken, failed ones included.

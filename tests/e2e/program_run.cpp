@@ -89,6 +89,16 @@ std::vector<std::string> Home::List(const std::string &folder) {
     return names;
 }
 
+std::vector<std::string> Home::FilesBelow(const std::string &folder) {
+    std::vector<std::string> files;
+    std::error_code error;
+    for (auto &entry : fs::recursive_directory_iterator(folder, error))
+        if (!entry.is_directory())
+            files.push_back(fs::relative(entry.path(), folder).string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
 std::vector<std::string> Home::XdgOpenCalls() const {
     std::vector<std::string> calls;
     std::istringstream in(ReadAll(xdgLog));

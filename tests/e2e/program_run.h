@@ -41,6 +41,9 @@ struct Home {
     std::vector<std::string> AllFiles() const;
     // Names in a folder (sorted); empty when missing.
     static std::vector<std::string> List(const std::string &folder);
+    // Files anywhere below a folder (paths relative to it, sorted): the
+    // program's private temporary folders may stay behind, but empty.
+    static std::vector<std::string> FilesBelow(const std::string &folder);
     std::vector<std::string> XdgOpenCalls() const;
 };
 
