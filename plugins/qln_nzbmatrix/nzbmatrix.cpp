@@ -97,7 +97,11 @@ void ReadSearchAnswer(char *answer, const std::string &showName, const char *lon
                       const char *shortTag, SearchResult &result) {
     char *line = answer;
     for (;;) {
-        char *end = line + std::strcspn(line, "\r\n");
+        // Found by hand, not with a string function that would measure the
+        // whole rest of the answer for every line.
+        char *end = line;
+        while (*end && *end != '\r' && *end != '\n')
+            ++end;
         const bool last = *end == '\0';
         *end = '\0';
         if (result.text[0] && result.releaseId != 0)
