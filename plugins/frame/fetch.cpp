@@ -42,37 +42,66 @@ void FreeReceived(ReceiveBuffer &answer) {
     answer.capacity = 0;
 }
 
-FetchResult FetchToMemory(const char *url, const FetchOptions &options, ReceiveBuffer &answer) {
+size_t WriteToFile(char *block, size_t size, size_t count, void *file) {
+    return std::fwrite(block, 1, size * count, static_cast<FILE *>(file));
+}
+
+namespace {
+
+// One transfer of `url` into `write` / `data`, options set in one order for
+// every plugin.
+FetchResult Transfer(const char *url, const FetchOptions &options, curl_write_callback write, void *data,
+                     FILE *flushFile) {
     const QLN_HOST_API *host = FrameHost();
     const QLN_CURL_API *curl = host->Curl;
+    auto report = options.reportToDownloads ? host->LogDownload : host->Log;
     CURL *handle = curl->curl_easy_init();
     if (!handle) {
-        host->Log("Error creating CURL handle!\n");
+        report("%s", options.noHandleMessage);
         return FetchResult::NoHandle;
     }
-    FreeReceived(answer);
 
     // TLS peer verification stays at libcurl's default (on): an impostor
-    // answering for the service could otherwise hand the user any file.
+    // answering for the service could otherwise hand the user any file, and
+    // the account plugins' requests carry the user's password or API key.
     curl->curl_easy_setopt(handle, CURLOPT_URL, url);
     if (options.userPwd)
         curl->curl_easy_setopt(handle, CURLOPT_USERPWD, options.userPwd);
-    curl->curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-    curl->curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 3L);
+    if (options.followRedirects) {
+        curl->curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+        curl->curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 3L);
+    }
     curl->curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
-    curl_write_callback write = AppendReceived;
     curl->curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, write);
-    curl->curl_easy_setopt(handle, CURLOPT_WRITEDATA, static_cast<void *>(&answer));
+    curl->curl_easy_setopt(handle, CURLOPT_WRITEDATA, data);
+    if (options.postFields)
+        curl->curl_easy_setopt(handle, CURLOPT_COPYPOSTFIELDS, options.postFields);
     curl->curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 1L);
     if (options.connectTimeoutSeconds > 0)
         curl->curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, options.connectTimeoutSeconds);
 
     CURLcode code = curl->curl_easy_perform(handle);
     curl->curl_easy_cleanup(handle);
+    // A file that could not be completed on disk holds no usable answer.
+    if (code == CURLE_OK && flushFile && std::fflush(flushFile) != 0)
+        code = CURLE_WRITE_ERROR;
     if (code != CURLE_OK) {
-        host->Log(options.downloadFailedFormat, curl->curl_easy_strerror(code));
-        FreeReceived(answer);
+        report(options.downloadFailedFormat, curl->curl_easy_strerror(code));
         return FetchResult::Failed;
     }
     return FetchResult::Ok;
+}
+
+} // namespace
+
+FetchResult FetchToMemory(const char *url, const FetchOptions &options, ReceiveBuffer &answer) {
+    FreeReceived(answer);
+    FetchResult result = Transfer(url, options, AppendReceived, &answer, nullptr);
+    if (result != FetchResult::Ok)
+        FreeReceived(answer);
+    return result;
+}
+
+FetchResult FetchToFile(const char *url, const FetchOptions &options, FILE *file) {
+    return Transfer(url, options, WriteToFile, file, file);
 }

@@ -6,6 +6,7 @@
 #include <quillon/plugin.h>
 
 #include <cstddef>
+#include <cstdio>
 
 // The answer of one transfer. `data` is null until the first byte arrives
 // and is then always followed by one zero byte that `size` does not count,
@@ -28,14 +29,23 @@ constexpr size_t kMaxAnswerBytes = size_t(64) * 1024 * 1024;
 // kMaxAnswerBytes or memory runs out.
 size_t AppendReceived(char *block, size_t size, size_t count, void *buffer);
 
-// Per-plugin variations of a search transfer.
+// Per-plugin variations of a transfer.
 struct FetchOptions {
     // Set as CURLOPT_USERPWD right after the URL when not null.
     const char *userPwd = nullptr;
+    // Redirects followed (up to three); when false none is.
+    bool followRedirects = true;
+    // Form text sent as a POST (CURLOPT_COPYPOSTFIELDS, after the write
+    // data) when not null; the caller escapes its values.
+    const char *postFields = nullptr;
     // CURLOPT_CONNECTTIMEOUT in seconds, set last, when above 0.
     long connectTimeoutSeconds = 0;
-    // Log format for a failed transfer; its one argument is libcurl's text.
+    // Format for a failed transfer; its one argument is libcurl's text.
     const char *downloadFailedFormat = "Error downloading URL: %s\n";
+    // Line for a transfer handle that could not be made.
+    const char *noHandleMessage = "Error creating CURL handle!\n";
+    // Both lines go to the Downloads list instead of Log when set.
+    bool reportToDownloads = false;
 };
 
 enum class FetchResult { Ok, NoHandle, Failed };
@@ -46,5 +56,23 @@ enum class FetchResult { Ok, NoHandle, Failed };
 // the options' failure line to Log when it does not return Ok.
 FetchResult FetchToMemory(const char *url, const FetchOptions &options, ReceiveBuffer &answer);
 
+// Fetches `url` into `file` (opened for writing by the caller, who closes
+// it) with the same options and messages as FetchToMemory. A file that
+// cannot take all the bytes, or cannot be flushed, fails the transfer.
+FetchResult FetchToFile(const char *url, const FetchOptions &options, FILE *file);
+
+// libcurl write callback for a transfer straight into the FILE passed as
+// write data.
+size_t WriteToFile(char *block, size_t size, size_t count, void *file);
+
 // Releases the answer's bytes and empties it.
 void FreeReceived(ReceiveBuffer &answer);
+
+// An answer released on every way out of the scope that holds it.
+struct AnswerGuard {
+    ReceiveBuffer answer;
+    AnswerGuard() = default;
+    AnswerGuard(const AnswerGuard &) = delete;
+    AnswerGuard &operator=(const AnswerGuard &) = delete;
+    ~AnswerGuard() { FreeReceived(answer); }
+};

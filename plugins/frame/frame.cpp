@@ -69,6 +69,32 @@ bool AppendEscaped(std::string &url, const std::string &text) {
     return true;
 }
 
+bool AppendQueryText(std::string &url, const std::string &text) {
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        size_t kept = 0;
+        if (text[i] == '&' || text[i] == '=')
+            kept = 1;
+        else if (text[i] == '%' && i + 2 < text.size() &&
+                 std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+                 std::isxdigit(static_cast<unsigned char>(text[i + 2])))
+            kept = 3;
+        if (!kept)
+            continue;
+        if (i > start && !AppendEscaped(url, text.substr(start, i - start)))
+            return false;
+        url.append(text, i, kept);
+        start = i + kept;
+        i = start - 1;
+    }
+    return start >= text.size() || AppendEscaped(url, text.substr(start));
+}
+
+void LogEntryFailure(const char *plugin, const char *entry, const char *reason) {
+    if (gHost && gHost->Log)
+        gHost->Log("[%s] %s stopped: %s\n", plugin, entry, reason);
+}
+
 bool HasEpisodeTag(const char *title, const char *tag) {
     if (!title || !tag || !*tag)
         return false;

@@ -6,6 +6,8 @@
 
 #include <quillon/plugin.h>
 
+#include <exception>
+#include <new>
 #include <string>
 
 // Size of every text setting buffer: at most 255 characters and the terminator.
@@ -43,6 +45,34 @@ bool CheckAccountSettings(const char *user, const char *secret, const char *secr
 // Appends `text` escaped with the host's curl_escape to `url`; false when
 // escaping failed.
 bool AppendEscaped(std::string &url, const std::string &text);
+
+// Appends free text that the user typed for a query (a show's keywords):
+// escaped like AppendEscaped, except that "&", "=" and escapes already
+// written ("%" and two hexadecimal digits) stay as typed, so a user can still
+// add query keys or spell a character out. False when escaping failed.
+bool AppendQueryText(std::string &url, const std::string &text);
+
+// Writes "[<plugin>] <entry> stopped: <reason>\n" to the Log list (when the
+// host table is known).
+void LogEntryFailure(const char *plugin, const char *entry, const char *reason);
+
+// Runs `body`, the work of an entry point that the host calls through the C
+// contract, and returns its result. No exception may cross into the host
+// (memory running out inside the standard library throws): one ends the call
+// with `failure` and a line in the Log list.
+template <class Result, class Body>
+Result GuardEntry(const char *plugin, const char *entry, Result failure, Body body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc &) {
+        LogEntryFailure(plugin, entry, "out of memory");
+    } catch (const std::exception &error) {
+        LogEntryFailure(plugin, entry, error.what());
+    } catch (...) {
+        LogEntryFailure(plugin, entry, "unexpected error");
+    }
+    return failure;
+}
 
 // True when `tag` ("3x07", "S03E07", ...) occurs in `title`, letter case
 // ignored, where the digits right before it, if any, are all zeros: 03x07 and

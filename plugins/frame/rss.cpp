@@ -15,9 +15,23 @@ namespace {
 constexpr size_t kMaxNesting = 256;
 const char *const kTooDeep = "Elements nested too deeply";
 
+// The '>' that closes the tag whose text starts at `p`, passing over quoted
+// attribute values, which may hold '>' (value="a -> b"); null when there is
+// none. Only quotes and the closing bracket stop the search.
+const char *TagEnd(const char *p) {
+    while ((p = std::strpbrk(p, "\"'>")) != nullptr && *p != '>') {
+        p = std::strchr(p + 1, *p);
+        if (!p)
+            return nullptr;
+        ++p;
+    }
+    return p;
+}
+
 // Counts how deep the elements of an XML text nest: a start tag goes one
 // level down, an end tag one up; empty-element tags, declarations, comments
-// and CDATA sections do not count. Stops counting once past kMaxNesting.
+// and CDATA sections do not count, nor a '>' inside an attribute value.
+// Stops counting once past kMaxNesting.
 size_t NestingDepth(const char *text) {
     size_t depth = 0, deepest = 0;
     const char *p = text;
@@ -32,7 +46,7 @@ size_t NestingDepth(const char *text) {
             skipTo = "]]>";
             end = std::strstr(p + 1, skipTo);
         } else {
-            end = std::strchr(p + 1, '>');
+            end = TagEnd(p + 1);
         }
         if (!end)
             break;
@@ -50,11 +64,6 @@ size_t NestingDepth(const char *text) {
     return deepest;
 }
 
-// Releases the answer on every way out of the sequence.
-struct AnswerGuard {
-    ReceiveBuffer answer;
-    ~AnswerGuard() { FreeReceived(answer); }
-};
 } // namespace
 
 bool RunRssSearch(const char *url, const RssSearch &search) {

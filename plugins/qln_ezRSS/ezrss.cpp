@@ -57,26 +57,24 @@ void KeepLastAnswer(const ReceiveBuffer &answer) {
 
 int EzInit(int, const QLN_HOST_API *host) {
     FrameSetHost(host);
-    gAddress = ReadServiceAddress(kSection, kDefaultAddress);
-    return 0;
+    return GuardEntry("ezRSS", "Init", 1, [] {
+        gAddress = ReadServiceAddress(kSection, kDefaultAddress);
+        return 0;
+    });
 }
 
 bool EzGetStatus(char *, int) { return true; }
 
 void EzShutdown() {}
 
-bool EzSearch(const Show *show, int season, int episode) {
+bool RunSearch(const Show *show, int season, int episode) {
     const QLN_HOST_API *host = FrameHost();
     if (!EzGetStatus(nullptr, 0))
         return false;
 
-    std::string name = BoundedText(show->ShowName, sizeof show->ShowName);
-    char *escaped = host->Curl->curl_escape(name.c_str(), static_cast<int>(name.size()));
-    if (!escaped)
-        return false;
     std::string url = gAddress + "/search/index.php?show_name=";
-    url += escaped;
-    host->Curl->curl_free(escaped);
+    if (!AppendEscaped(url, BoundedText(show->ShowName, sizeof show->ShowName)))
+        return false;
     url += "&show_name_exact=true&date=&release_group=&mode=rss";
     if (show->HD_Only)
         url += "&quality=720P";
@@ -111,6 +109,10 @@ bool EzSearch(const Show *show, int season, int episode) {
     };
     RunRssSearch(url.c_str(), search);
     return delivered;
+}
+
+bool EzSearch(const Show *show, int season, int episode) {
+    return GuardEntry("ezRSS", "Search", false, [&] { return RunSearch(show, season, episode); });
 }
 
 QLN_PLUGIN gPlugin = {

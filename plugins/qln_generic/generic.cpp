@@ -30,12 +30,9 @@ bool RunTemplateSearch(const char *urlTemplate, FileKind kind, const Show *show,
     char url[kUrlSize] = {};
     std::snprintf(url, sizeof url, "%s", urlTemplate);
 
-    std::string name = BoundedText(show->ShowName, sizeof show->ShowName);
-    char *escaped = host->Curl->curl_escape(name.c_str(), static_cast<int>(name.size()));
-    if (!escaped)
+    std::string term;
+    if (!AppendEscaped(term, BoundedText(show->ShowName, sizeof show->ShowName)))
         return false;
-    std::string term = escaped;
-    host->Curl->curl_free(escaped);
     char tag[48];
     std::snprintf(tag, sizeof tag, "S%02dE%02d", season, episode);
     term += "%20";
@@ -43,9 +40,12 @@ bool RunTemplateSearch(const char *urlTemplate, FileKind kind, const Show *show,
     if (show->HD_Only)
         term += "%20x264";
     std::string keywords = BoundedText(show->Keywords, sizeof show->Keywords);
+    // Keywords are escaped too (a space made libcurl refuse the URL), but
+    // "&" and "=" reach the query as typed.
     if (!keywords.empty()) {
         term += "%20";
-        term += keywords;
+        if (!AppendQueryText(term, keywords))
+            return false;
     }
     // A term too long for the buffer leaves the marker in place; the request
     // is sent as it stands.
@@ -83,14 +83,18 @@ bool RunTemplateSearch(const char *urlTemplate, FileKind kind, const Show *show,
 
 int GenericInit(int, const QLN_HOST_API *host) {
     FrameSetHost(host);
-    gAddress = ReadServiceAddress(kSection, kDefaultAddress);
-    return 0;
+    return GuardEntry("NZBIndex", "Init", 1, [] {
+        gAddress = ReadServiceAddress(kSection, kDefaultAddress);
+        return 0;
+    });
 }
 
 bool NzbIndexSearch(const Show *show, int season, int episode) {
-    std::string urlTemplate =
-        gAddress + "/rss/?q=%search%&sort=agedesc&max=25&minsize=100&complete=1&more=1&hidespam=1";
-    return RunTemplateSearch(urlTemplate.c_str(), FileKind::Nzb, show, season, episode);
+    return GuardEntry("NZBIndex", "Search", false, [&] {
+        std::string urlTemplate =
+            gAddress + "/rss/?q=%search%&sort=agedesc&max=25&minsize=100&complete=1&more=1&hidespam=1";
+        return RunTemplateSearch(urlTemplate.c_str(), FileKind::Nzb, show, season, episode);
+    });
 }
 
 QLN_PLUGIN gPlugins[] = {

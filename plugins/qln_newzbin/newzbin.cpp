@@ -5,6 +5,7 @@
 // opened in the user's browser.
 #include "config.h"
 #include "frame.h"
+#include "nzbfile.h"
 #include "rss.h"
 
 #include <vorlo/platform.h>
@@ -14,10 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
-#include <system_error>
-#include <vector>
 
 namespace {
 
@@ -29,82 +27,42 @@ NewzbinSettings gSettings;
 // Service address read by Init (key "url" of section "newzbin").
 std::string gAddress = kDefaultAddress;
 
-// The system temporary folder, ending in '/'.
-std::string TempFolder() {
-    std::error_code error;
-    std::string folder = std::filesystem::temp_directory_path(error).string();
-    if (error || folder.empty())
-        folder = "/tmp";
-    if (folder.back() != '/')
-        folder += '/';
-    return folder;
-}
-
-// libcurl write callback for a transfer straight into a file.
-size_t WriteToFile(char *block, size_t size, size_t count, void *file) {
-    return std::fwrite(block, 1, size * count, static_cast<FILE *>(file));
-}
-
-// Name of the temporary NZB file of a report: "<id>_<title>.nzb" made safe
-// by the host, or "qln_newzbin_<id>.nzb" without a title.
-std::string NzbFileName(uint64_t reportId, const char *title) {
-    const QLN_HOST_API *host = FrameHost();
-    if (!title || !*title) {
-        char name[64];
-        std::snprintf(name, sizeof name, "qln_newzbin_%" PRIu64 ".nzb", reportId);
-        return name;
-    }
-    // Room for the id, "_", the title, the extension and the terminator.
-    std::vector<char> name(std::strlen(title) + 32);
-    std::snprintf(name.data(), name.size(), "%" PRIu64 "_%s", reportId, title);
-    host->MakeFileName(name.data(), ".nzb");
-    return name.data();
-}
-
 // Fetches report `reportId` through DirectNZB into a temporary file and hands
 // it to the host. True when the host took the file.
 bool FetchDirectNzb(uint64_t reportId, const char *title) {
     const QLN_HOST_API *host = FrameHost();
-    const QLN_CURL_API *curl = host->Curl;
-    CURL *handle = curl->curl_easy_init();
-    if (!handle) {
-        host->LogDownload("[Newzbin] Error creating CURL handle for DirectNZB!\n");
-        return false;
-    }
-    std::string path = TempFolder() + NzbFileName(reportId, title);
-    FILE *file = std::fopen(path.c_str(), "wb");
+    std::string path;
+    FileGuard file(CreateTempFile(NzbFileName("qln_newzbin", reportId, title), path));
     if (!file) {
         host->LogDownload("[Newzbin] Error opening output file: %s\n", path.c_str());
-        curl->curl_easy_cleanup(handle);
         return false;
     }
 
-    std::string url = gAddress + "/api/dnzb/";
+    // The form's values are escaped: a password holding "+", "&", "=" or
+    // "%" would otherwise arrive as another text or cut the form.
+    std::string form = "username=";
+    bool escaped = AppendEscaped(form, gSettings.user);
+    form += "&password=";
+    escaped = escaped && AppendEscaped(form, gSettings.pass);
     char id[32];
     std::snprintf(id, sizeof id, "%" PRIu64, reportId);
-    std::string form = std::string("username=") + gSettings.user + "&password=" + gSettings.pass +
-                       "&reportid=" + id;
-    // TLS peers stay verified (libcurl's default): the form carries the
-    // account's password.
-    curl->curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    curl->curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-    curl->curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 3L);
-    curl->curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
-    curl_write_callback write = WriteToFile;
-    curl->curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, write);
-    curl->curl_easy_setopt(handle, CURLOPT_WRITEDATA, static_cast<void *>(file));
-    curl->curl_easy_setopt(handle, CURLOPT_COPYPOSTFIELDS, form.c_str());
-    curl->curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 1L);
-    curl->curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    CURLcode code = curl->curl_easy_perform(handle);
-    curl->curl_easy_cleanup(handle);
-    // A file that could not be completed on disk is no NZB to hand on.
-    if (std::fclose(file) != 0 && code == CURLE_OK)
-        code = CURLE_WRITE_ERROR;
+    form += "&reportid=";
+    form += id;
 
-    if (code != CURLE_OK) {
-        host->LogDownload("[Newzbin] Error downloading NZB from DirectNZB: %s!\n",
-                          curl->curl_easy_strerror(code));
+    std::string url = gAddress + "/api/dnzb/";
+    FetchOptions options;
+    options.postFields = form.c_str();
+    options.connectTimeoutSeconds = kConnectTimeoutSeconds;
+    options.noHandleMessage = "[Newzbin] Error creating CURL handle for DirectNZB!\n";
+    options.downloadFailedFormat = "[Newzbin] Error downloading NZB from DirectNZB: %s!\n";
+    options.reportToDownloads = true;
+    FetchResult result = escaped ? FetchToFile(url.c_str(), options, file.get()) : FetchResult::Failed;
+    // A file that could not be completed on disk is no NZB to hand on.
+    if (std::fclose(file.release()) != 0 && result == FetchResult::Ok) {
+        host->LogDownload(options.downloadFailedFormat, host->Curl->curl_easy_strerror(CURLE_WRITE_ERROR));
+        result = FetchResult::Failed;
+    }
+    if (result != FetchResult::Ok) {
         std::remove(path.c_str());
         return false;
     }
@@ -157,11 +115,13 @@ bool TakeReport(const TiXmlElement &item, const char *title) {
 
 int NewzbinInit(int, const QLN_HOST_API *host) {
     FrameSetHost(host);
-    ReadTextSetting(kNewzbinSection, "user", gSettings.user);
-    ReadTextSetting(kNewzbinSection, "pass", gSettings.pass);
-    gSettings.mode = ReadIntSetting(kNewzbinSection, "mode", kModeDirectNzb);
-    gAddress = ReadServiceAddress(kNewzbinSection, kDefaultAddress);
-    return 0;
+    return GuardEntry(kPluginName, "Init", 1, [] {
+        ReadTextSetting(kNewzbinSection, "user", gSettings.user);
+        ReadTextSetting(kNewzbinSection, "pass", gSettings.pass);
+        gSettings.mode = ReadIntSetting(kNewzbinSection, "mode", kModeDirectNzb);
+        gAddress = ReadServiceAddress(kNewzbinSection, kDefaultAddress);
+        return 0;
+    });
 }
 
 bool NewzbinGetStatus(char *buffer, int size) {
@@ -174,10 +134,13 @@ void NewzbinConfigure(void *parent) {
     const QLN_HOST_API *host = FrameHost();
     if (!host || !host->PluginsIniPath)
         return;
-    RunNewzbinSettingsDialog(parent, gSettings, host->PluginsIniPath, kPluginName);
+    GuardEntry(kPluginName, "Configure", 0, [&] {
+        RunNewzbinSettingsDialog(parent, gSettings, host->PluginsIniPath, kPluginName);
+        return 0;
+    });
 }
 
-bool NewzbinSearch(const Show *show, int season, int episode) {
+bool RunSearch(const Show *show, int season, int episode) {
     const QLN_HOST_API *host = FrameHost();
     if (!NewzbinGetStatus(nullptr, 0))
         return false;
@@ -221,6 +184,10 @@ bool NewzbinSearch(const Show *show, int season, int episode) {
     };
     RunRssSearch(url.c_str(), search);
     return delivered;
+}
+
+bool NewzbinSearch(const Show *show, int season, int episode) {
+    return GuardEntry(kPluginName, "Search", false, [&] { return RunSearch(show, season, episode); });
 }
 
 QLN_PLUGIN gPlugin = {

@@ -3,10 +3,12 @@
 // unseen release whose name holds the show's name and the episode tag is
 // marked seen, downloaded through the download call and handed to the host.
 // When the service asks for a pause ("please_wait_N") the plugin waits
-// through the host and asks again, until the host shuts down.
+// through the host and asks again, a few times in one pass at most and not
+// once the host is shutting down.
 #include "config.h"
 #include "fetch.h"
 #include "frame.h"
+#include "nzbfile.h"
 
 #include <vorlo/text.h>
 
@@ -16,10 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
-#include <system_error>
-#include <vector>
 
 namespace {
 
@@ -32,6 +31,10 @@ const long kConnectTimeoutSeconds = 10;
 const char *const kWaitMessage = "[NZBMatrix] API wants us to wait %u seconds and try again...";
 const char kPleaseWait[] = "please_wait_";
 const size_t kPleaseWaitLength = sizeof kPleaseWait - 1;
+const char *const kNoHandle = "[NZBMatrix] Error allocating CURL handle!";
+// Requested pauses obeyed in one search (or one download) before it gives
+// up until the next pass.
+constexpr int kMaxWaitsPerPass = 5;
 constexpr size_t kTextSize = 1024;
 
 NzbMatrixSettings gSettings;
@@ -45,21 +48,6 @@ struct SearchResult {
     char text[kTextSize] = {};
 };
 
-// The system temporary folder, ending in '/'.
-std::string TempFolder() {
-    std::error_code error;
-    std::string folder = std::filesystem::temp_directory_path(error).string();
-    if (error || folder.empty())
-        folder = "/tmp";
-    if (folder.back() != '/')
-        folder += '/';
-    return folder;
-}
-
-size_t WriteToFile(char *block, size_t size, size_t count, void *file) {
-    return std::fwrite(block, 1, size * count, static_cast<FILE *>(file));
-}
-
 void CopyText(char *to, const char *from) { std::snprintf(to, kTextSize, "%s", from); }
 
 // Trims blanks at both ends, then removes one trailing ';'.
@@ -72,13 +60,22 @@ char *CleanValue(char *value) {
 }
 
 // True when text begins with "please_wait_" (any case); `seconds` is then the
-// number after it.
+// number after it, but at least one: a wait of 0, or one that is no number,
+// would otherwise make the plugin ask again at once, without end.
 bool IsPleaseWait(const char *text, unsigned &seconds) {
     if (StrNICmp(text, kPleaseWait, kPleaseWaitLength) != 0)
         return false;
-    unsigned long long value = std::strtoull(text + kPleaseWaitLength, nullptr, 10);
-    seconds = value > UINT_MAX ? UINT_MAX : static_cast<unsigned>(value);
+    const char *number = text + kPleaseWaitLength;
+    unsigned long long value =
+        std::isdigit(static_cast<unsigned char>(*number)) ? std::strtoull(number, nullptr, 10) : 0;
+    seconds = value < 1 ? 1 : value > UINT_MAX ? UINT_MAX : static_cast<unsigned>(value);
     return true;
+}
+
+// Writes the Downloads line for a release that was marked seen but will not
+// be downloaded, so that the user learns which one it was.
+void ReportNotDownloaded(const char *name, const char *reason) {
+    FrameHost()->LogDownload("[NZBMatrix] %s was marked seen but not downloaded: %s\n", name, reason);
 }
 
 // A release name fits when it is unseen, holds the show's name as typed and
@@ -93,16 +90,20 @@ bool FitsEpisode(const char *release, const std::string &showName, const char *l
 }
 
 // Reads the search answer's lines into `result` until a release name was
-// accepted and an id is present.
-void ReadSearchAnswer(char *answer, size_t capacity, const std::string &showName,
-                      const char *longTag, const char *shortTag, SearchResult &result) {
-    ReplaceAll(answer, capacity, "\r", "\n");
-    ReplaceAll(answer, capacity, "\n\n", "\n");
+// accepted and an id is present. Lines end at "\r" or "\n"; the empty lines
+// between them are passed over like every line without ":". One pass over
+// the answer: it may be megabytes long.
+void ReadSearchAnswer(char *answer, const std::string &showName, const char *longTag,
+                      const char *shortTag, SearchResult &result) {
     char *line = answer;
-    while (line) {
-        char *end = std::strchr(line, '\n');
-        if (end)
-            *end = '\0';
+    for (;;) {
+        // Found by hand, not with a string function that would measure the
+        // whole rest of the answer for every line.
+        char *end = line;
+        while (*end && *end != '\r' && *end != '\n')
+            ++end;
+        const bool last = *end == '\0';
+        *end = '\0';
         if (result.text[0] && result.releaseId != 0)
             break;
         if (char *colon = std::strchr(line, ':')) {
@@ -117,124 +118,114 @@ void ReadSearchAnswer(char *answer, size_t capacity, const std::string &showName
             } else if (StrICmp(key, "nzbid") == 0)
                 result.releaseId = std::strtoull(value, nullptr, 10);
         }
-        line = end ? end + 1 : nullptr;
+        if (last)
+            break;
+        line = end + 1;
     }
 }
 
 // One search call. True when an answer was received and read into `result`.
 bool SearchOnce(const std::string &url, const std::string &showName, const char *longTag,
                 const char *shortTag, SearchResult &result) {
-    const QLN_HOST_API *host = FrameHost();
-    const QLN_CURL_API *curl = host->Curl;
     result = SearchResult();
-    CURL *handle = curl->curl_easy_init();
-    if (!handle) {
-        host->Log("[NZBMatrix] Error allocating CURL handle!");
+    FetchOptions options;
+    options.followRedirects = false;
+    options.connectTimeoutSeconds = kConnectTimeoutSeconds;
+    options.noHandleMessage = kNoHandle;
+    options.downloadFailedFormat = "[NZBMatrix] Error searching: %s";
+    AnswerGuard guard;
+    if (FetchToMemory(url.c_str(), options, guard.answer) != FetchResult::Ok)
         return false;
-    }
-    ReceiveBuffer answer;
-    // TLS peers stay verified (libcurl's default): the URL carries the API key.
-    curl->curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    curl->curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 1L);
-    curl->curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    curl_write_callback write = AppendReceived;
-    curl->curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, write);
-    curl->curl_easy_setopt(handle, CURLOPT_WRITEDATA, static_cast<void *>(&answer));
-    curl->curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
-    CURLcode code = curl->curl_easy_perform(handle);
-    curl->curl_easy_cleanup(handle);
-    if (code != CURLE_OK) {
-        host->Log("[NZBMatrix] Error searching: %s", curl->curl_easy_strerror(code));
-        FreeReceived(answer);
-        return false;
-    }
-    if (answer.data)
-        ReadSearchAnswer(answer.data, answer.size + 1, showName, longTag, shortTag, result);
-    FreeReceived(answer);
+    if (guard.answer.data)
+        ReadSearchAnswer(guard.answer.data, showName, longTag, shortTag, result);
     return true;
 }
 
-// Name of the temporary NZB file: "<id>_<name>.nzb" made safe by the host,
-// or "qln_nzbmatrix_<id>.nzb" without a name.
-std::string NzbFileName(uint64_t releaseId, const char *name) {
-    if (!name || !*name) {
-        char plain[64];
-        std::snprintf(plain, sizeof plain, "qln_nzbmatrix_%" PRIu64 ".nzb", releaseId);
-        return plain;
-    }
-    std::vector<char> safe(std::strlen(name) + 32);
-    std::snprintf(safe.data(), safe.size(), "%" PRIu64 "_%s", releaseId, name);
-    FrameHost()->MakeFileName(safe.data(), ".nzb");
-    return safe.data();
+// The account's part of a request: "username=<user>&apikey=<key>", both
+// escaped (a user name with a space broke every request). False when
+// escaping failed.
+bool AppendAccount(std::string &url) {
+    url += "username=";
+    if (!AppendEscaped(url, gSettings.user))
+        return false;
+    url += "&apikey=";
+    return AppendEscaped(url, gSettings.key);
 }
 
-// One download call into `file`; true when it ran without a transfer error.
-bool DownloadOnce(uint64_t releaseId, FILE *file) {
-    const QLN_HOST_API *host = FrameHost();
-    const QLN_CURL_API *curl = host->Curl;
-    CURL *handle = curl->curl_easy_init();
-    if (!handle) {
-        host->LogDownload("[NZBMatrix] Error allocating CURL handle!");
+// The first bytes of the file at `path` (at most kTextSize - 1), terminated.
+bool ReadHead(const std::string &path, char (&head)[kTextSize]) {
+    FILE *file = std::fopen(path.c_str(), "rb");
+    if (!file)
         return false;
-    }
-    char id[32];
-    std::snprintf(id, sizeof id, "%" PRIu64, releaseId);
-    std::string url = gDownloadAddress + "/v1.1/download.php?username=" + gSettings.user +
-                      "&apikey=" + gSettings.key + "&id=" + id;
-    curl->curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    curl->curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 1L);
-    curl_write_callback write = WriteToFile;
-    curl->curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, write);
-    curl->curl_easy_setopt(handle, CURLOPT_WRITEDATA, static_cast<void *>(file));
-    curl->curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
-    curl->curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    CURLcode code = curl->curl_easy_perform(handle);
-    curl->curl_easy_cleanup(handle);
-    if (code == CURLE_OK && std::fflush(file) != 0)
-        code = CURLE_WRITE_ERROR;
-    if (code != CURLE_OK) {
-        host->LogDownload("[NZBMatrix] Error downloading: %s", curl->curl_easy_strerror(code));
-        return false;
-    }
+    size_t n = std::fread(head, 1, kTextSize - 1, file);
+    head[n] = '\0';
+    std::fclose(file);
     return true;
 }
 
 // Downloads release `releaseId` into a temporary file and hands it to the
-// host, asking again for as long as the service requests a pause and the
-// host is not shutting down. True when the host took the file.
+// host, asking again while the service requests a pause, up to
+// kMaxWaitsPerPass times and not once the host is shutting down. True when
+// the host took the file.
 bool Download(uint64_t releaseId, const char *name) {
     const QLN_HOST_API *host = FrameHost();
-    std::string path = TempFolder() + NzbFileName(releaseId, name);
+    char id[32];
+    std::snprintf(id, sizeof id, "%" PRIu64, releaseId);
+    std::string url = gDownloadAddress + "/v1.1/download.php?";
+    if (!AppendAccount(url))
+        return false;
+    url += "&id=";
+    url += id;
+    FetchOptions options;
+    options.followRedirects = false;
+    options.connectTimeoutSeconds = kConnectTimeoutSeconds;
+    options.noHandleMessage = kNoHandle;
+    options.downloadFailedFormat = "[NZBMatrix] Error downloading: %s";
+    options.reportToDownloads = true;
+
+    const std::string fileName = NzbFileName("qln_nzbmatrix", releaseId, name);
+    std::string path;
     unsigned wait = 0;
+    int waits = 0;
     bool retry = true;
     bool downloaded = false;
-    while (retry && !host->IsShuttingDown()) {
+    while (retry) {
         retry = false;
-        FILE *file = std::fopen(path.c_str(), "w+b");
+        if (host->IsShuttingDown()) {
+            ReportNotDownloaded(name, "the program is shutting down");
+            break;
+        }
+        FileGuard file(CreateTempFile(fileName, path));
         if (!file) {
             host->LogDownload("[NZBMatrix] Error opening temp file: %s!", path.c_str());
             break;
         }
-        if (DownloadOnce(releaseId, file)) {
-            char head[kTextSize];
-            std::rewind(file);
-            size_t n = std::fread(head, 1, kTextSize - 1, file);
-            head[n] = '\0';
-            if (StrNICmp(head, "error:", 6) != 0) {
-                host->LogDownload("[NZBMatrix] Downloaded NZB with Download API\n");
-                downloaded = true;
-            } else {
-                char *error = CleanValue(head + 6);
-                if (IsPleaseWait(error, wait)) {
-                    host->LogDownload(kWaitMessage, wait);
-                    host->SleepSeconds(wait);
-                    retry = true;
-                } else {
-                    host->LogDownload("[NZBMatrix] API returned error: %s\n", error);
-                }
-            }
+        FetchResult fetched = FetchToFile(url.c_str(), options, file.get());
+        file.reset();
+        if (fetched != FetchResult::Ok)
+            break;
+        char head[kTextSize];
+        if (!ReadHead(path, head)) {
+            host->LogDownload("[NZBMatrix] Error opening temp file: %s!", path.c_str());
+            break;
         }
-        std::fclose(file);
+        if (StrNICmp(head, "error:", 6) != 0) {
+            host->LogDownload("[NZBMatrix] Downloaded NZB with Download API\n");
+            downloaded = true;
+            break;
+        }
+        char *error = CleanValue(head + 6);
+        if (!IsPleaseWait(error, wait)) {
+            host->LogDownload("[NZBMatrix] API returned error: %s\n", error);
+            break;
+        }
+        if (++waits > kMaxWaitsPerPass) {
+            ReportNotDownloaded(name, "the service kept asking to wait");
+            break;
+        }
+        host->LogDownload(kWaitMessage, wait);
+        host->SleepSeconds(wait);
+        retry = true;
     }
     bool delivered = downloaded && host->HandleNzbFile(path.c_str());
     host->SleepSeconds(wait);
@@ -243,11 +234,13 @@ bool Download(uint64_t releaseId, const char *name) {
 
 int NzbMatrixInit(int, const QLN_HOST_API *host) {
     FrameSetHost(host);
-    ReadTextSetting(kNzbMatrixSection, "user", gSettings.user);
-    ReadTextSetting(kNzbMatrixSection, "key", gSettings.key);
-    gSearchAddress = ReadServiceAddress(kNzbMatrixSection, kDefaultSearchAddress);
-    gDownloadAddress = ReadServiceAddress(kNzbMatrixSection, kDefaultDownloadAddress);
-    return 0;
+    return GuardEntry(kPluginName, "Init", 1, [] {
+        ReadTextSetting(kNzbMatrixSection, "user", gSettings.user);
+        ReadTextSetting(kNzbMatrixSection, "key", gSettings.key);
+        gSearchAddress = ReadServiceAddress(kNzbMatrixSection, kDefaultSearchAddress);
+        gDownloadAddress = ReadServiceAddress(kNzbMatrixSection, kDefaultDownloadAddress);
+        return 0;
+    });
 }
 
 bool NzbMatrixGetStatus(char *buffer, int size) {
@@ -260,10 +253,13 @@ void NzbMatrixConfigure(void *parent) {
     const QLN_HOST_API *host = FrameHost();
     if (!host || !host->PluginsIniPath)
         return;
-    RunNzbMatrixSettingsDialog(parent, gSettings, host->PluginsIniPath, kPluginName);
+    GuardEntry(kPluginName, "Configure", 0, [&] {
+        RunNzbMatrixSettingsDialog(parent, gSettings, host->PluginsIniPath, kPluginName);
+        return 0;
+    });
 }
 
-bool NzbMatrixSearch(const Show *show, int season, int episode) {
+bool RunSearch(const Show *show, int season, int episode) {
     const QLN_HOST_API *host = FrameHost();
     if (!NzbMatrixGetStatus(nullptr, 0))
         return false;
@@ -276,8 +272,10 @@ bool NzbMatrixSearch(const Show *show, int season, int episode) {
 
     // Decoded, the search text is: +"<name>" <long tag> " <short tag>"
     // [ <keywords>] [ +x264].
-    std::string url = gSearchAddress + "/v1.1/search.php?username=" + gSettings.user +
-                      "&apikey=" + gSettings.key + "&larger=50" + "&search=%2B\"";
+    std::string url = gSearchAddress + "/v1.1/search.php?";
+    if (!AppendAccount(url))
+        return false;
+    url += "&larger=50&search=%2B\"";
     if (!AppendEscaped(url, name))
         return false;
     url += "\"%20";
@@ -294,6 +292,7 @@ bool NzbMatrixSearch(const Show *show, int season, int episode) {
         url += "%20%2Bx264";
 
     unsigned wait = 0;
+    int waits = 0;
     bool retry = true;
     bool delivered = false;
     while (retry && !host->IsShuttingDown()) {
@@ -311,6 +310,14 @@ bool NzbMatrixSearch(const Show *show, int season, int episode) {
             break;
         }
         if (IsPleaseWait(result.text, wait)) {
+            // A service that keeps asking holds the whole check; this show
+            // is searched again at the next pass.
+            if (++waits > kMaxWaitsPerPass) {
+                host->Log("[NZBMatrix] Still asked to wait after %d waits; searching for %s again at the "
+                          "next pass\n",
+                          kMaxWaitsPerPass, name.c_str());
+                break;
+            }
             host->Log(kWaitMessage, wait);
             host->SleepSeconds(wait);
             retry = true;
@@ -320,6 +327,10 @@ bool NzbMatrixSearch(const Show *show, int season, int episode) {
     }
     host->SleepSeconds(wait);
     return delivered;
+}
+
+bool NzbMatrixSearch(const Show *show, int season, int episode) {
+    return GuardEntry(kPluginName, "Search", false, [&] { return RunSearch(show, season, episode); });
 }
 
 QLN_PLUGIN gPlugin = {

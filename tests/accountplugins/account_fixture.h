@@ -1,12 +1,12 @@
 // AccountPluginTest: one account-based plugin library loaded with dlopen and
 // initialised with an AccountHost whose plugins.ini (in a Sandbox) holds the
-// plugin's account settings and points its section at a ServiceServer of
+// plugin's account settings and points its section at a FeedServer of
 // the test's own. TMPDIR points into the sandbox, so the plugin's temporary
-// NZB files stay inside it.
+// NZB files (in the process's private folder under it) stay inside it.
 #pragma once
 
 #include "account_host.h"
-#include "service_server.h"
+#include "feed_server.h"
 
 #include <sandbox.h>
 
@@ -18,7 +18,10 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
+
+#include <unistd.h>
 
 class AccountPluginTest : public ::testing::Test {
 protected:
@@ -55,10 +58,17 @@ protected:
         return plugin->Search(&show, season, episode);
     }
 
-    // Names of the files in the temporary folder, sorted.
+    // This process's private temporary folder inside the sandbox's TMPDIR,
+    // where the plugins create their NZB files.
+    std::string PrivateTemp() const {
+        return box.File("tmp/quillon-" + std::to_string(geteuid()) + "/" + std::to_string(getpid()) + "/");
+    }
+
+    // Names of the files in the private temporary folder, sorted.
     std::vector<std::string> TempFiles() const {
         std::vector<std::string> names;
-        for (const auto &entry : std::filesystem::directory_iterator(box.File("tmp")))
+        std::error_code error;
+        for (const auto &entry : std::filesystem::directory_iterator(PrivateTemp(), error))
             names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
@@ -68,7 +78,7 @@ protected:
     std::string section;
     std::string settings;
     Sandbox box;
-    ServiceServer server;
+    FeedServer server;
     std::unique_ptr<AccountHost> host;
     QLN_PLUGIN *plugin = nullptr;
     std::string oldTmp;

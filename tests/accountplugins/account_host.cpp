@@ -1,5 +1,6 @@
 #include "account_host.h"
 
+#include <host_file_name.h>
 #include <sandbox.h>
 
 #include <chrono>
@@ -8,7 +9,6 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <strings.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -36,22 +36,7 @@ bool HandleNzbFile(const char *path) {
     host.handed.push_back({path, ReadFileBytes(path)});
     return host.handleResult;
 }
-
-bool IsAsciiAlnum(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
 } // namespace
-
-void HostMakeFileName(char *name, const char *extension) {
-    if (extension) {
-        const char *dot = std::strchr(name, '.');
-        if (!dot || strcasecmp(dot, extension) != 0)
-            std::strcat(name, extension);
-    }
-    for (char *c = name; *c; ++c)
-        if (!IsAsciiAlnum(*c) && *c != '.')
-            *c = '_';
-}
 
 AccountHost::AccountHost(const std::string &dataFolder, const std::string &pluginsIniPath)
     : fake(dataFolder, pluginsIniPath) {
@@ -61,7 +46,7 @@ AccountHost::AccountHost(const std::string &dataFolder, const std::string &plugi
     api = *fake.Api();
     api.SleepSeconds = SleepSeconds;
     api.IsShuttingDown = IsShuttingDown;
-    api.MakeFileName = HostMakeFileName;
+    api.MakeFileName = TestHostMakeFileName;
     api.HandleNzbFile = HandleNzbFile;
 }
 

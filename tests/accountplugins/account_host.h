@@ -43,9 +43,6 @@ private:
     QLN_HOST_API api{};
 };
 
-// The host's MakeFileName rules, applied in place.
-void HostMakeFileName(char *name, const char *extension);
-
 // Puts an executable "xdg-open" first on PATH that appends its argument to a
 // file; the previous PATH comes back when the recorder is destroyed.
 class Sandbox;

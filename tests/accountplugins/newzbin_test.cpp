@@ -130,7 +130,7 @@ TEST_F(Newzbin, DirectNzbFetchesEveryUnseenReportOnceAndHandsItsFileOn) {
     EXPECT_THAT(forms, ElementsAre("username=alice&password=s3cret&reportid=123",
                                    "username=alice&password=s3cret&reportid=18446744073709551615",
                                    "username=alice&password=s3cret&reportid=77"));
-    std::string tmp = box.File("tmp/");
+    std::string tmp = PrivateTemp();
     ASSERT_EQ(host->handed.size(), 3u);
     EXPECT_EQ(host->handed[0].path, tmp + "123_Show.Name.S01E02.720p_HDTV.nzb");
     EXPECT_EQ(host->handed[0].content, "<nzb>one</nzb>");
@@ -175,6 +175,18 @@ TEST_F(Newzbin, DirectNzbOptionsPostTheFormAndKeepTlsChecks) {
                                    CURLOPT_FAILONERROR, CURLOPT_WRITEFUNCTION, CURLOPT_WRITEDATA,
                                    CURLOPT_COPYPOSTFIELDS, CURLOPT_NOPROGRESS,
                                    CURLOPT_CONNECTTIMEOUT));
+}
+
+// A password holding "+", "&", "=" or "%" arrived as another text, and every
+// DirectNZB request failed.
+TEST_F(Newzbin, DirectNzbFormEscapesUserAndPassword) {
+    Reinit("user=al ice\r\npass=p+&=%x y\r\n");
+    server.Serve(kSearchPath, Feed({Report("The Show 1x02", "5", nullptr)}));
+    server.Serve(kDirectNzbPath, "<nzb/>");
+    EXPECT_TRUE(Search(MakeShow("The Show"), 1, 2));
+    auto posts = server.RequestsTo(kDirectNzbPath);
+    ASSERT_EQ(posts.size(), 1u);
+    EXPECT_EQ(posts[0].body, "username=al%20ice&password=p%2B%26%3D%25x%20y&reportid=5");
 }
 
 TEST_F(Newzbin, FailedDirectNzbDeletesTheFileAndOpensTheLinkInstead) {

@@ -2,6 +2,8 @@
 // a local stand-in for the service's search and download calls.
 #include "account_fixture.h"
 
+#include <sys/stat.h>
+
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -70,8 +72,9 @@ TEST_F(NzbMatrix, SearchCallSetsItsOwnOptionsAndKeepsTlsChecks) {
             EXPECT_EQ(set.number, 10);
         }
     }
-    EXPECT_THAT(order, ElementsAre(CURLOPT_URL, CURLOPT_NOPROGRESS, CURLOPT_CONNECTTIMEOUT,
-                                   CURLOPT_WRITEFUNCTION, CURLOPT_WRITEDATA, CURLOPT_FAILONERROR));
+    // The frame's order; redirects are not followed.
+    EXPECT_THAT(order, ElementsAre(CURLOPT_URL, CURLOPT_FAILONERROR, CURLOPT_WRITEFUNCTION,
+                                   CURLOPT_WRITEDATA, CURLOPT_NOPROGRESS, CURLOPT_CONNECTTIMEOUT));
 }
 
 TEST_F(NzbMatrix, PleaseWaitThenAFindPausesBeforeRetryDownloadAndReturn) {
@@ -92,7 +95,7 @@ TEST_F(NzbMatrix, PleaseWaitThenAFindPausesBeforeRetryDownloadAndReturn) {
     for (const std::string &call : host->fake.calls)
         if (call.rfind("IsSeen", 0) != 0)
             effects.push_back(call);
-    const std::string file = box.File("tmp/4711_The.Show.S05E01.720p.HDTV.nzb");
+    const std::string file = PrivateTemp() + "4711_The.Show.S05E01.720p.HDTV.nzb";
     EXPECT_THAT(effects,
                 ElementsAre(std::string("Log ") + kWait30, "SleepSeconds 30",
                             "LogDownload [NZBMatrix] While searching for The.Show ...",
@@ -134,7 +137,7 @@ TEST_F(NzbMatrix, TakesTheFirstUnseenRecordThatNamesShowAndEpisode) {
                 ElementsAre(std::string(kDownloadPath) + "?username=bob&apikey=k3y&id=4"));
     EXPECT_THAT(host->fake.CallsStartingWith("MarkSeen"), ElementsAre("MarkSeen the show 5x01 hdtv"));
     ASSERT_EQ(host->handed.size(), 1u);
-    EXPECT_EQ(host->handed[0].path, box.File("tmp/4_the_show_5x01_hdtv.nzb"));
+    EXPECT_EQ(host->handed[0].path, PrivateTemp() + "4_the_show_5x01_hdtv.nzb");
 }
 
 TEST_F(NzbMatrix, TagInsideALongerSeasonIsNoMatch) {
@@ -179,7 +182,7 @@ TEST_F(NzbMatrix, DownloadPleaseWaitIsObeyedAndTheFileThenDelivered) {
     EXPECT_EQ(host->fake.downloads[3], "[NZBMatrix] API wants us to wait 5 seconds and try again...");
     ASSERT_EQ(host->handed.size(), 1u);
     EXPECT_EQ(host->handed[0].content, kNzb);
-    EXPECT_EQ(host->handed[0].path, box.File("tmp/7_The_Show_S05E01.nzb"));
+    EXPECT_EQ(host->handed[0].path, PrivateTemp() + "7_The_Show_S05E01.nzb");
 }
 
 TEST_F(NzbMatrix, FailedDownloadTransferIsReported) {
@@ -214,6 +217,106 @@ TEST_F(NzbMatrix, ShutdownEndsTheDownloadRetries) {
     EXPECT_FALSE(Search(MakeShow("The Show"), 5, 1));
     EXPECT_EQ(Targets(kDownloadPath).size(), 1u);
     EXPECT_THAT(host->handed, IsEmpty());
+}
+
+} // namespace
+
+namespace {
+
+// A user name with a space broke every request; a key with "+" or "&" was
+// read as another key or cut.
+TEST_F(NzbMatrix, AccountIsEscapedInSearchAndDownload) {
+    Reinit("user=bob smith\r\nkey=k+&=%y\r\n");
+    server.Serve(kSearchPath, Record("7", "The Show S05E01"));
+    server.Serve(kDownloadPath, kNzb);
+    EXPECT_TRUE(Search(MakeShow("The Show"), 5, 1));
+    const std::string account = "?username=bob%20smith&apikey=k%2B%26%3D%25y";
+    ASSERT_EQ(Targets(kSearchPath).size(), 1u);
+    EXPECT_EQ(Targets(kSearchPath)[0].rfind(kSearchPath + account + "&larger=50&search=", 0), 0u);
+    EXPECT_THAT(Targets(kDownloadPath), ElementsAre(kDownloadPath + account + "&id=7"));
+}
+
+// please_wait_0 (or a wait that is no number) made the plugin ask again at
+// once, without end. Each wait is at least a second, and one pass gives up
+// after five waits; the next pass asks again.
+TEST_F(NzbMatrix, EndlessWaitRequestsEndTheSearchForThisPass) {
+    server.Serve(kSearchPath, "error:please_wait_0;");
+    server.Then(kSearchPath, "error:please_wait_soon;");
+    EXPECT_FALSE(Search(MakeShow("The Show"), 5, 1));
+    EXPECT_EQ(Targets(kSearchPath).size(), 6u);
+    EXPECT_THAT(host->waits, ElementsAre(1u, 1u, 1u, 1u, 1u, 1u));
+    ASSERT_EQ(host->fake.log.size(), 6u);
+    EXPECT_EQ(host->fake.log[0], "[NZBMatrix] API wants us to wait 1 seconds and try again...");
+    EXPECT_EQ(host->fake.log[5],
+              "[NZBMatrix] Still asked to wait after 5 waits; searching for The Show again at the next pass\n");
+
+    server.Serve(kSearchPath, Record("7", "The Show S05E01"));
+    server.Serve(kDownloadPath, kNzb);
+    EXPECT_TRUE(Search(MakeShow("The Show"), 5, 1));
+}
+
+TEST_F(NzbMatrix, EndlessWaitRequestsEndTheDownloadAndNameTheRelease) {
+    server.Serve(kSearchPath, Record("7", "The Show S05E01"));
+    server.Serve(kDownloadPath, "error:please_wait_0;");
+    EXPECT_FALSE(Search(MakeShow("The Show"), 5, 1));
+    EXPECT_EQ(Targets(kDownloadPath).size(), 6u);
+    EXPECT_EQ(host->fake.downloads.back(),
+              "[NZBMatrix] The Show S05E01 was marked seen but not downloaded: the service kept asking to wait\n");
+    EXPECT_THAT(host->handed, IsEmpty());
+}
+
+// A release marked seen while the program shuts down vanished without a word.
+TEST_F(NzbMatrix, ShutdownBeforeTheDownloadNamesTheRelease) {
+    server.Serve(kSearchPath, "error:please_wait_2;");
+    server.Then(kSearchPath, Record("7", "The Show S05E01"));
+    server.Serve(kDownloadPath, kNzb);
+    host->onSleepStep = [this] {
+        if (!host->fake.CallsStartingWith("MarkSeen").empty())
+            host->shuttingDown = true;
+    };
+    EXPECT_FALSE(Search(MakeShow("The Show"), 5, 1));
+    EXPECT_THAT(server.RequestsTo(kDownloadPath), IsEmpty());
+    EXPECT_EQ(host->fake.downloads.back(),
+              "[NZBMatrix] The Show S05E01 was marked seen but not downloaded: the program is shutting down\n");
+}
+
+// Blank lines, lone CRs and a missing final line end are all just line ends.
+TEST_F(NzbMatrix, AnswerLinesEndAtAnyMixOfLineBreaks) {
+    server.Serve(kSearchPath, "\r\n\n\r\rNZBID:1;\rNZBNAME:Other S05E01;\n\n\n|\r\r\nNZBID:9;\n\r\n\rNZBNAME:The Show S05E01");
+    server.Serve(kDownloadPath, kNzb);
+    EXPECT_TRUE(Search(MakeShow("The Show"), 5, 1));
+    EXPECT_THAT(Targets(kDownloadPath), ElementsAre(std::string(kDownloadPath) + "?username=bob&apikey=k3y&id=9"));
+}
+
+// Reading took time quadratic in the answer's size (every line break moved
+// the rest of the answer); an answer of millions of line breaks held the
+// check thread for hours. Read in one pass it is done at once.
+TEST_F(NzbMatrix, LongAnswerIsReadInOnePass) {
+    std::string answer;
+    for (int i = 0; i < (2 << 20); ++i)
+        answer += "\r\n";
+    server.Serve(kSearchPath, answer + Record("9", "The Show S05E01"));
+    server.Serve(kDownloadPath, kNzb);
+    EXPECT_TRUE(Search(MakeShow("The Show"), 5, 1));
+}
+
+// The NZB file lies in this process's private folder, readable by this user
+// only; nothing is written to the shared temporary folder itself.
+TEST_F(NzbMatrix, NzbFileIsPrivate) {
+    server.Serve(kSearchPath, Record("7", "The Show S05E01"));
+    server.Serve(kDownloadPath, kNzb);
+    host->handleResult = false; // the file stays where it was made
+    EXPECT_FALSE(Search(MakeShow("The Show"), 5, 1));
+    EXPECT_THAT(TempFiles(), ElementsAre("7_The_Show_S05E01.nzb"));
+    struct stat file {}, folder {};
+    ASSERT_EQ(stat((PrivateTemp() + "7_The_Show_S05E01.nzb").c_str(), &file), 0);
+    ASSERT_EQ(stat(PrivateTemp().c_str(), &folder), 0);
+    EXPECT_EQ(file.st_mode & 0777, 0600u);
+    EXPECT_EQ(folder.st_mode & 0777, 0700u);
+    std::vector<std::string> shared;
+    for (const auto &entry : std::filesystem::directory_iterator(box.File("tmp")))
+        shared.push_back(entry.path().filename().string());
+    EXPECT_THAT(shared, ElementsAre("quillon-" + std::to_string(geteuid())));
 }
 
 } // namespace

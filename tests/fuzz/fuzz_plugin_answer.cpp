@@ -22,6 +22,8 @@
 
 #include "quillon/plugin.h"
 
+#include <host_file_name.h>
+
 namespace {
 
 std::string g_folder;
@@ -88,17 +90,6 @@ int FakeLog(const char *format, ...) {
     return n;
 }
 
-void FakeMakeFileName(char *name, const char *extension) {
-    if (extension) {
-        const char *dot = strchr(name, '.');
-        if (!dot || strcasecmp(dot, extension) != 0)
-            strcat(name, extension);
-    }
-    for (char *p = name; *p; ++p)
-        if (!isalnum(static_cast<unsigned char>(*p)) && *p != '.')
-            *p = '_';
-}
-
 bool FakeHandleFile(const char *path) {
     unlink(path);
     return true;
@@ -138,7 +129,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     g_host.GetArgCount = [] { return 0; };
     g_host.GetArg = [](int) -> const char * { return nullptr; };
     g_host.SleepSeconds = [](unsigned) {};
-    g_host.MakeFileName = &FakeMakeFileName;
+    g_host.MakeFileName = &TestHostMakeFileName;
     // A plugin told to wait and ask again stops once the host "shuts down".
     g_host.IsShuttingDown = [] { return g_transfers >= 6; };
     g_host.DownloadFile = [](const char *url, bool) { return url && url[0] == 'h'; };

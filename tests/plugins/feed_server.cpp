@@ -6,9 +6,11 @@
 #include <stdexcept>
 
 FeedServer::FeedServer() {
-    server.Get(".*", [this](const httplib::Request &request, httplib::Response &response) {
+    auto handler = [this](const httplib::Request &request, httplib::Response &response) {
         Handle(request, response);
-    });
+    };
+    server.Get(".*", handler);
+    server.Post(".*", handler);
     port = server.bind_to_any_port("127.0.0.1");
     if (port <= 0)
         throw std::runtime_error("cannot bind the test server");
@@ -30,7 +32,15 @@ void FeedServer::Serve(const std::string &path, const std::string &body, int sta
     Answer answer;
     answer.status = status;
     answer.body = body;
-    answers[path] = answer;
+    answers[path] = {answer};
+}
+
+void FeedServer::Then(const std::string &path, const std::string &body, int status) {
+    std::lock_guard<std::mutex> guard(lock);
+    Answer answer;
+    answer.status = status;
+    answer.body = body;
+    answers[path].push_back(answer);
 }
 
 void FeedServer::ServeTarget(const std::string &target, const std::string &body) {
@@ -45,7 +55,7 @@ void FeedServer::Redirect(const std::string &path, const std::string &location) 
     Answer answer;
     answer.status = 302;
     answer.location = location;
-    answers[path] = answer;
+    answers[path] = {answer};
 }
 
 void FeedServer::Stream(const std::string &path, size_t bytes) {
@@ -53,32 +63,48 @@ void FeedServer::Stream(const std::string &path, size_t bytes) {
     Answer answer;
     answer.stream = true;
     answer.streamBytes = bytes;
-    answers[path] = answer;
+    answers[path] = {answer};
 }
 
 std::vector<std::string> FeedServer::Targets() const {
-    std::lock_guard<std::mutex> guard(lock);
+    std::vector<std::string> targets;
+    for (const ServiceRequest &request : Requests())
+        targets.push_back(request.target);
     return targets;
+}
+
+std::vector<ServiceRequest> FeedServer::Requests() const {
+    std::lock_guard<std::mutex> guard(lock);
+    return requests;
+}
+
+std::vector<ServiceRequest> FeedServer::RequestsTo(const std::string &path) const {
+    std::vector<ServiceRequest> found;
+    for (const ServiceRequest &request : Requests())
+        if (request.target.substr(0, request.target.find('?')) == path)
+            found.push_back(request);
+    return found;
 }
 
 void FeedServer::Handle(const httplib::Request &request, httplib::Response &response) {
     Answer answer;
     {
         std::lock_guard<std::mutex> guard(lock);
-        targets.push_back(request.target);
-        const Answer *found = nullptr;
+        requests.push_back(ServiceRequest{request.method, request.target, request.body,
+                                          request.get_header_value("Authorization")});
         auto byTarget = targetAnswers.find(request.target);
         auto byPath = answers.find(request.path);
-        if (byTarget != targetAnswers.end())
-            found = &byTarget->second;
-        else if (byPath != answers.end())
-            found = &byPath->second;
-        if (!found) {
+        if (byTarget != targetAnswers.end()) {
+            answer = byTarget->second;
+        } else if (byPath != answers.end() && !byPath->second.empty()) {
+            answer = byPath->second.front();
+            if (byPath->second.size() > 1)
+                byPath->second.pop_front();
+        } else {
             response.status = 404;
             response.set_content("not found", "text/plain");
             return;
         }
-        answer = *found;
     }
     if (answer.stream) {
         // One shared block of filler, sent until the count is reached or the

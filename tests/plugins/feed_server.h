@@ -1,16 +1,26 @@
 // FeedServer: an HTTP server on 127.0.0.1 (a free port) inside the test
-// process, standing in for an index service. Answers are set per path;
-// every request's target (path and query, as sent) is recorded.
+// process, standing in for an index service, with or without an account.
+// Each path has a queue of answers, given out in order, the last one
+// repeating; GET and POST requests are recorded with their target (path and
+// query, as sent), body and Authorization header.
 #pragma once
 
 #include <httplib.h>
 
 #include <cstddef>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+struct ServiceRequest {
+    std::string method;
+    std::string target;        // path and query as sent
+    std::string body;
+    std::string authorization;
+};
 
 class FeedServer {
 public:
@@ -21,8 +31,12 @@ public:
 
     // "http://127.0.0.1:<port>"
     std::string Address() const;
-    // Answers GET `path` with `body` and `status`. Unknown paths get 404.
+    // Answers every request to `path` (GET or POST) with `body` and `status`
+    // from now on. Unknown paths get 404.
     void Serve(const std::string &path, const std::string &body, int status = 200);
+    // Queues one more answer for `path` behind those given before: each
+    // answer is given once, the last one repeats.
+    void Then(const std::string &path, const std::string &body, int status = 200);
     // Answers exactly the request target `target` (path and query as sent)
     // with `body`; takes precedence over Serve for its path.
     void ServeTarget(const std::string &target, const std::string &body);
@@ -32,6 +46,10 @@ public:
     void Stream(const std::string &path, size_t bytes);
     // The targets requested so far, in order.
     std::vector<std::string> Targets() const;
+    // The requests so far, in order.
+    std::vector<ServiceRequest> Requests() const;
+    // The requests whose path (target before '?') is `path`.
+    std::vector<ServiceRequest> RequestsTo(const std::string &path) const;
 
 private:
     struct Answer {
@@ -47,9 +65,9 @@ private:
     std::thread thread;
     int port = 0;
     mutable std::mutex lock;
-    std::map<std::string, Answer> answers;
+    std::map<std::string, std::deque<Answer>> answers;
     std::map<std::string, Answer> targetAnswers;
-    std::vector<std::string> targets;
+    std::vector<ServiceRequest> requests;
 };
 
 // An RSS document whose channel holds the given item elements (raw XML).

@@ -43,6 +43,21 @@ TEST_F(Generic, SearchTermJoinsNameTagHdMarkerAndRawKeywords) {
                             Query("The%20Show%20S01E02%20x264%20720p"), Query("The%20Show%20S10E100%20a&b")));
 }
 
+// Keywords with a space made libcurl refuse the URL, so nothing was sent.
+// Characters a URL cannot carry are escaped; "&", "=" and escapes already
+// typed are kept.
+TEST_F(Generic, KeywordsAreEscapedButKeepQueryKeysAndTypedEscapes) {
+    server.Serve(kRssPath, RssFeed({}));
+    Search(MakeShow("The Show", "720p HDTV"), 1, 2);
+    Search(MakeShow("The Show", "x&y=1 \"a#b\""), 1, 2);
+    Search(MakeShow("The Show", "%20%2x%"), 1, 2);
+    EXPECT_THAT(host->log, IsEmpty());
+    EXPECT_THAT(server.Targets(),
+                ElementsAre(Query("The%20Show%20S01E02%20720p%20HDTV"),
+                            Query("The%20Show%20S01E02%20x&y=1%20%22a%23b%22"),
+                            Query("The%20Show%20S01E02%20%20%252x%25")));
+}
+
 TEST_F(Generic, TermTooLongForTheUrlLeavesTheMarker) {
     server.Serve(kRssPath, RssFeed({}));
     // 255 characters that each escape to three, plus 255 keyword characters.

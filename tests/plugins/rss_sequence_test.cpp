@@ -112,6 +112,29 @@ TEST_P(RssSequence, DeeplyNestedAnswerIsRefusedUnparsed) {
     EXPECT_THAT(host->log, IsEmpty());
 }
 
+// A '>' inside a quoted attribute value does not end the tag: such elements
+// were counted as never closed, and a feed with many of them was refused.
+TEST_P(RssSequence, GreaterThanInAttributeValuesIsNotNesting) {
+    std::string items;
+    for (int i = 0; i < 300; ++i)
+        items += "<item><title>Other 9x09</title><thumb url=\"http://t/a->b\" type='c > d'/>"
+                 "<category value=\"a -> b\"></category></item>";
+    items += "<item><title>The Show 1x02</title><link>http://127.0.0.1:1/x</link></item>";
+    host->seen.insert("Other 9x09");
+    Answer(RssFeed({items}));
+    EXPECT_TRUE(SearchOnce());
+    EXPECT_THAT(host->log, IsEmpty());
+    EXPECT_THAT(host->downloadedUrls, ElementsAre("http://127.0.0.1:1/x"));
+
+    // A quote that never closes leaves the tag open: counting stops there.
+    Answer(RssFeed({"<item><title>The Show 1x02</title><link>http://127.0.0.1:1/y</link></item>"}) +
+           "<x a=\"never closed>");
+    host->log.clear();
+    EXPECT_FALSE(SearchOnce());
+    ASSERT_EQ(host->log.size(), 1u);
+    EXPECT_EQ(host->log[0].rfind("Error parsing XML: ", 0), 0u) << host->log[0];
+}
+
 TEST_P(RssSequence, AnswerAboveTheSizeCapFailsTheTransfer) {
     // Exactly 64 MiB is still taken (and then fails to parse) ...
     server.Stream(GetParam().searchPath, size_t(64) << 20);
