@@ -137,10 +137,7 @@ bool MayRequest(Row &row, Budget kind) {
 }
 
 void RecordRequest(Row &row, Budget kind) {
-    IndexerState &state = gState[row.index];
-    int64_t now = Now();
-    PruneState(state, now);
-    (kind == Budget::Api ? state.api : state.grabs).push_back(now);
+    CountRequest(gState[row.index], kind, Now());
     SaveStateNow();
 }
 

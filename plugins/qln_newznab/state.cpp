@@ -52,6 +52,17 @@ void PruneState(IndexerState &state, int64_t now) {
     }
 }
 
+void CountRequest(IndexerState &state, Budget kind, int64_t now) {
+    PruneState(state, now);
+    if (kind == Budget::Api) {
+        state.api.push_back(now);
+        ++state.remote.apiSince;
+    } else {
+        state.grabs.push_back(now);
+        ++state.remote.grabsSince;
+    }
+}
+
 int64_t BudgetBlockedUntil(const IndexerState &state, Budget kind, int daily, int64_t now) {
     const std::vector<int64_t> &times = kind == Budget::Api ? state.api : state.grabs;
     int64_t until = 0;
@@ -69,7 +80,7 @@ int64_t BudgetBlockedUntil(const IndexerState &state, Budget kind, int daily, in
     int current = kind == Budget::Api ? r.apiCurrent : r.grabCurrent;
     int max = kind == Budget::Api ? r.apiMax : r.grabMax;
     if (r.at > 0 && now < r.at + kRemoteCountsSeconds && max > 0 && current >= 0) {
-        long long used = current + static_cast<long long>(CountAfter(times, r.at));
+        long long used = static_cast<long long>(current) + (kind == Budget::Api ? r.apiSince : r.grabsSince);
         if (used >= max)
             until = std::max(until, r.at + kRemoteCountsSeconds);
     }
@@ -85,8 +96,9 @@ std::string StateText(const IndexerState (&rows)[kIndexerRows]) {
         text += "api=" + TimeList(s.api) + "\n";
         text += "grabs=" + TimeList(s.grabs) + "\n";
         char limits[160];
-        std::snprintf(limits, sizeof limits, "%lld %d %d %d %d", static_cast<long long>(s.remote.at),
-                      s.remote.apiCurrent, s.remote.apiMax, s.remote.grabCurrent, s.remote.grabMax);
+        std::snprintf(limits, sizeof limits, "%lld %d %d %d %d %d %d", static_cast<long long>(s.remote.at),
+                      s.remote.apiCurrent, s.remote.apiMax, s.remote.grabCurrent, s.remote.grabMax,
+                      s.remote.apiSince, s.remote.grabsSince);
         text += std::string("limits=") + limits + "\n";
     }
     return text;
@@ -122,8 +134,8 @@ void ParseStateText(const std::string &text, IndexerState (&rows)[kIndexerRows])
         } else if (key == "limits") {
             long long at = 0;
             RemoteLimits r;
-            if (std::sscanf(value.c_str(), "%lld %d %d %d %d", &at, &r.apiCurrent, &r.apiMax,
-                            &r.grabCurrent, &r.grabMax) == 5) {
+            if (std::sscanf(value.c_str(), "%lld %d %d %d %d %d %d", &at, &r.apiCurrent, &r.apiMax,
+                            &r.grabCurrent, &r.grabMax, &r.apiSince, &r.grabsSince) == 7) {
                 r.at = at;
                 s.remote = r;
             }

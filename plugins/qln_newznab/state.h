@@ -19,6 +19,8 @@ constexpr int64_t kRemoteCountsSeconds = 60 * 60;
 struct RemoteLimits {
     int64_t at = 0;  // when they were read; 0 = never
     int apiCurrent = -1, apiMax = -1, grabCurrent = -1, grabMax = -1;
+    // Requests and downloads sent since the answer that gave them.
+    int apiSince = 0, grabsSince = 0;
 };
 
 struct IndexerState {
@@ -32,6 +34,8 @@ enum class Budget { Api, Grabs };
 
 // Forgets request times older than 24 hours.
 void PruneState(IndexerState &state, int64_t now);
+// Counts one request (or download) sent at `now`.
+void CountRequest(IndexerState &state, Budget kind, int64_t now);
 // 0 when a request of that kind may go out now; otherwise the time at which
 // the budget (the user's daily limit, or the indexer's own counts) frees up.
 int64_t BudgetBlockedUntil(const IndexerState &state, Budget kind, int daily, int64_t now);
