@@ -110,9 +110,9 @@ void NewznabSettingsDialog::Save() {
     write("kind", kind->currentIndex() == 1 ? "torrent" : "nzb");
     write("categories", Text(categories));
     write("hdcategories", Text(hdcategories));
-    write("minseeders", Text(minseeders));
-    write("dailyapi", Text(dailyapi));
-    write("dailygrabs", Text(dailygrabs));
+    write("minseeders", std::to_string(Number(minseeders, 1)));
+    write("dailyapi", std::to_string(Number(dailyapi, 0)));
+    write("dailygrabs", std::to_string(Number(dailygrabs, 0)));
     if (!saved)
         ReportSaveFailure(this, iniPath);
     accept();
