@@ -127,17 +127,29 @@ bool DownloadFile(const char *url, bool torrent) {
 
 namespace {
 
-// A magnet URI the host passes on: "magnet:" (any case) and then printable
-// ASCII only, so that it stays one line in a file and one argument.
+// A magnet URI the host passes on: "magnet:" (any case) and no control
+// characters, so that it stays one line in a file and one argument.
 bool IsMagnetUri(const char *uri) {
     if (!uri || StrNICmp(uri, "magnet:", 7) != 0)
         return false;
     for (const char *p = uri; *p; ++p) {
         unsigned char c = static_cast<unsigned char>(*p);
-        if (c <= ' ' || c >= 0x7F)
+        if (c < ' ' || c == 0x7F)
             return false;
     }
     return true;
+}
+
+// The URI with blanks written as %20, the form every client reads.
+std::string EncodeBlanks(const char *uri) {
+    std::string text;
+    for (const char *p = uri; *p; ++p) {
+        if (*p == ' ')
+            text += "%20";
+        else
+            text += *p;
+    }
+    return text;
 }
 
 // Writes `text` to a new file `path` (0600, never an existing one); false
@@ -176,8 +188,9 @@ bool HandleMagnet(const char *uri, const char *title) {
         LogDownload("Refused a link that is not a magnet link");
         return false;
     }
+    std::string link = EncodeBlanks(uri);
     if (g_settings.Torrent_Exec) {
-        PlatformOpen(uri);
+        PlatformOpen(link.c_str());
         LogDownload("Opened magnet link for %s", title ? title : "");
         return true;
     }
@@ -187,7 +200,7 @@ bool HandleMagnet(const char *uri, const char *title) {
     // no watching client takes it before it is complete.
     std::string temporary = std::string(g_settings.Torrent_Folder) + "." + name + ".part";
     std::remove(temporary.c_str());  // left by an earlier run that was cut off
-    if (!WriteNewFile(temporary, std::string(uri) + "\n")) {
+    if (!WriteNewFile(temporary, link + "\n")) {
         LogDownload("Error writing magnet file: %s!", std::strerror(errno));
         return false;
     }

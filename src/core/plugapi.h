@@ -19,8 +19,9 @@ bool HandleTorrentFile(const char *path);
 // desktop's handler opens the URI; otherwise "<title>.magnet" (the title made
 // a safe file name) holding the URI on one line is written into
 // Torrent_Folder under a temporary name and renamed into place, so a watching
-// client never reads half a file. Only "magnet:" URIs of printable ASCII
-// without blanks are taken. False (with a Downloads line) on failure.
+// client never reads half a file. Only "magnet:" URIs without control
+// characters are taken; blanks are passed on as %20. False (with a Downloads
+// line) on failure.
 bool HandleMagnet(const char *uri, const char *title);
 // The name HandleMagnet gives the file for `title`: "<safe title>.magnet".
 std::string MagnetFileName(const char *title);

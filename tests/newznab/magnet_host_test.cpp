@@ -89,15 +89,16 @@ TEST_F(Magnets, AnExistingFileIsNeverReplacedAndNothingIsLeftBehind) {
 }
 
 TEST_F(Magnets, OnlyMagnetLinksOfOneLineAreTaken) {
-    for (const char *uri : {"http://example.com/x.torrent", "file:///etc/passwd", "magnet:?xt=a b",
+    for (const char *uri : {"http://example.com/x.torrent", "file:///etc/passwd", "magnet:?xt=a\tb",
                             "magnet:?xt=a\nrm -rf", "magnet:?xt=\x7f", ""}) {
         EXPECT_FALSE(HandleMagnet(uri, "Show.S01E01")) << uri;
     }
     EXPECT_FALSE(HandleMagnet(nullptr, "Show.S01E01"));
     EXPECT_TRUE(Folder().empty());
     EXPECT_EQ(CountText(LogTarget::Downloads, "Refused a link that is not a magnet link"), 7);
-    EXPECT_TRUE(HandleMagnet("MAGNET:?xt=urn:btih:aa", nullptr));
+    EXPECT_TRUE(HandleMagnet("MAGNET:?xt=urn:btih:aa&dn=Show Name \xc3\xa9", nullptr));
     EXPECT_EQ(Folder(), std::vector<std::string>{"magnet.magnet"});
+    EXPECT_EQ(box.Read("torrent/magnet.magnet"), "MAGNET:?xt=urn:btih:aa&dn=Show%20Name%20\xc3\xa9\n");
 }
 
 TEST_F(Magnets, OpenModeHandsTheLinkToTheDesktopHandler) {
