@@ -1,6 +1,6 @@
 // The plugin's answer readers and budget rules, linked in directly: dates
-// and Retry-After values, redirects, error and capability answers, and the
-// 24-hour budgets with the indexer's own counts.
+// and Retry-After values, redirects, and the 24-hour budgets with the
+// indexer's own counts.
 #include "answer.h"
 #include "state.h"
 
@@ -32,42 +32,6 @@ TEST(Redirects, LocationsResolveAgainstTheAddress) {
     EXPECT_EQ(ResolveLocation(base, "/dl/7"), "https://idx.example:8443/dl/7");
     EXPECT_EQ(ResolveLocation(base, "7.nzb?x=1"), "https://idx.example:8443/api/v1/7.nzb?x=1");
     EXPECT_EQ(ResolveLocation("http://h", "a"), "http://h/a");
-}
-
-TEST(Answers, ErrorsCapsItemsAndLimits) {
-    TiXmlDocument error;
-    error.Parse("<error code=\"500\" description=\"Request limit reached\"/>");
-    ApiError e = ReadApiError(error);
-    EXPECT_TRUE(e.present && IsLimitError(e) && !IsAccountError(e));
-    EXPECT_TRUE(IsAccountError(ApiError{true, 107, "x"}));
-    EXPECT_FALSE(IsAccountError(ApiError{true, 108, "x"}));
-    EXPECT_TRUE(IsLimitError(ApiError{true, 900, "REQUEST LIMIT REACHED 5/5"}));
-    EXPECT_FALSE(IsLimitError(ApiError{true, 900, "No request limit reached"}));
-
-    TiXmlDocument rss;
-    rss.Parse("<rss><channel><newznab:apilimits ApiCurrent=\"3\" apimax=\"x\" grabCURRENT=\"2\" grabmax=\"9\"/>"
-              "<item><title> T1 </title><link>http://l/1</link><enclosure url=\"http://e/1\"/></item>"
-              "<item><title>T2</title><link>http://l/2</link><torznab:attr name=\"Seeders\" value=\"4\"/>"
-              "<attr name=\"magneturl\" value=\"magnet:?a=1&amp;b=2\"/></item>"
-              "<item><title></title><link>http://l/3</link></item></channel></rss>");
-    std::vector<ResultItem> items;
-    ASSERT_TRUE(ReadItems(rss, items));
-    ASSERT_EQ(items.size(), 2u);
-    EXPECT_EQ(items[0].title, "T1");
-    EXPECT_EQ(items[0].link, "http://e/1") << "the enclosure comes first";
-    EXPECT_EQ(items[0].seeders, -1);
-    EXPECT_EQ(items[1].link, "http://l/2");
-    EXPECT_EQ(items[1].seeders, 4);
-    EXPECT_EQ(items[1].magnet, "magnet:?a=1&b=2");
-    RemoteLimits limits = ReadApiLimits(rss, 77);
-    EXPECT_EQ(limits.at, 77);
-    EXPECT_EQ(limits.apiCurrent, 3);
-    EXPECT_EQ(limits.apiMax, -1);
-    EXPECT_EQ(limits.grabCurrent, 2);
-    EXPECT_EQ(limits.grabMax, 9);
-    TiXmlDocument caps;
-    caps.Parse("<caps><searching><tv-search available=\"YES\" supportedParams=\"q, season ,ep\"/></searching></caps>");
-    EXPECT_TRUE(ReadCapabilities(caps).tvSearch);
 }
 
 TEST(Budgets, RollingDayAndTheIndexersCounts) {
