@@ -107,8 +107,7 @@ TEST_P(NewznabEndToEnd, OnePassDeliversAnNzbATorrentAndAMagnet) {
         EXPECT_EQ(text.find(kKey1), std::string::npos) << file;
         EXPECT_EQ(text.find(kKey2), std::string::npos) << file;
     }
-    // The Torznab row was asked for the first two shows only after the
-    // Newznab row found nothing; capabilities once per row.
+    // Capabilities were asked once per row for the whole pass.
     std::vector<std::string> lines = server.Lines();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "GET /api?t=caps&apikey=" + kKey1), 1);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "GET /torznab/api?t=caps&apikey=" + kKey2), 1);
