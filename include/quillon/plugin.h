@@ -128,7 +128,43 @@ typedef struct QLN_HOST_API {
     QLN_PLUGIN *(*GetLoadedPlugin)(int n);     /* 64 */
     const QLN_CURL_API *Curl;                  /* 68 */
     const QLN_MEM_API *Mem;                    /* 72 */
+    /*
+     * Entries appended after the first 19. The table only ever grows at its
+     * end, so every plugin built before an entry existed keeps working. A
+     * host built before an entry existed passes a shorter table, so a plugin
+     * calls an appended entry only after QLN_HostHasEntry said it is there.
+     */
+    /* 76: hands over the magnet link of release `title` (text used for the
+     * file name): opened with the desktop's handler (Torrent_Exec) or written
+     * as "<title>.magnet" into the torrent folder; true on success. */
+    bool (*HandleMagnet)(const char *uri, const char *title);
 } QLN_HOST_API;
+
+/*
+ * Asking whether the host's table holds an appended entry: a host answers
+ * GetLoadedPlugin(QLN_HOST_ENTRY_PROBE - i) with a non-null marker record
+ * exactly when its table has entry number i. Every host answers null for a
+ * negative index it does not know (GetLoadedPlugin's rule for any index
+ * outside its registered plugins), so an older host says "no" safely; the
+ * marker is never a plugin (its version byte is 0) and is only compared
+ * with null.
+ */
+#define QLN_HOST_ENTRY_PROBE (-0x51000000)
+/* Number of entries this header's QLN_HOST_API holds. */
+#define QLN_HOST_ENTRY_COUNT 20
+/* Number of entries every host has had from the start. */
+#define QLN_HOST_FIRST_ENTRIES 19
+
+/* True when `host` has the entry at byte offset `offset` of QLN_HOST_API,
+ * for example offsetof(QLN_HOST_API, HandleMagnet). */
+static inline bool QLN_HostHasEntry(const struct QLN_HOST_API *host, size_t offset) {
+    int index = (int)(offset / sizeof(void *));
+    if (!host || index >= QLN_HOST_ENTRY_COUNT)
+        return false;
+    if (index < QLN_HOST_FIRST_ENTRIES)
+        return true;
+    return host->GetLoadedPlugin && host->GetLoadedPlugin(QLN_HOST_ENTRY_PROBE - index) != NULL;
+}
 
 /* The two exports of every plugin library, and their types. */
 #define QLN_NUM_PLUGINS_EXPORT "QLN_NumPlugins"
@@ -179,7 +215,8 @@ QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, IsSeen) == 40, "QLN_HOST_API.IsSeen");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, SetStatusText) == 56, "QLN_HOST_API.SetStatusText");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, Curl) == 68, "QLN_HOST_API.Curl");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, Mem) == 72, "QLN_HOST_API.Mem");
-QLN_STATIC_ASSERT(sizeof(QLN_HOST_API) == 76, "QLN_HOST_API is 19 entries");
+QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, HandleMagnet) == 76, "QLN_HOST_API.HandleMagnet");
+QLN_STATIC_ASSERT(sizeof(QLN_HOST_API) == 80, "QLN_HOST_API is 20 entries");
 QLN_STATIC_ASSERT(sizeof(QLN_CURL_API) == 36, "QLN_CURL_API is 9 entries");
 QLN_STATIC_ASSERT(sizeof(QLN_MEM_API) == 20, "QLN_MEM_API is 5 entries");
 #elif UINTPTR_MAX == 0xFFFFFFFFFFFFFFFFu
@@ -200,7 +237,8 @@ QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, IsSeen) == 80, "QLN_HOST_API.IsSeen");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, SetStatusText) == 112, "QLN_HOST_API.SetStatusText");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, Curl) == 136, "QLN_HOST_API.Curl");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, Mem) == 144, "QLN_HOST_API.Mem");
-QLN_STATIC_ASSERT(sizeof(QLN_HOST_API) == 152, "QLN_HOST_API is 19 entries");
+QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, HandleMagnet) == 152, "QLN_HOST_API.HandleMagnet");
+QLN_STATIC_ASSERT(sizeof(QLN_HOST_API) == 160, "QLN_HOST_API is 20 entries");
 QLN_STATIC_ASSERT(sizeof(QLN_CURL_API) == 72, "QLN_CURL_API is 9 entries");
 QLN_STATIC_ASSERT(sizeof(QLN_MEM_API) == 40, "QLN_MEM_API is 5 entries");
 #endif

@@ -148,6 +148,18 @@ const char *TableGetArg(int index) {
     return HostArg(index);
 }
 
+// Answer to a probe for an appended entry: never a plugin (version 0).
+QLN_PLUGIN hostEntryMarker = {0, "{00000000-0000-0000-0000-000000000000}", "Quillon host", "", "",
+                              nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+
+// GetLoadedPlugin as plugins see it: also answers the probe for the entries
+// appended to the table (QLN_HostHasEntry).
+QLN_PLUGIN *TableGetLoadedPlugin(int n) {
+    if (n <= QLN_HOST_ENTRY_PROBE && n > QLN_HOST_ENTRY_PROBE - QLN_HOST_ENTRY_COUNT)
+        return &hostEntryMarker;
+    return GetLoadedPlugin(n);
+}
+
 const QLN_CURL_API curlTable = {
     &HostCurlEasyInit, &HostCurlEasySetopt, &HostCurlEasyPerform, &HostCurlEasyCleanup,
     &curl_formadd,     &curl_formfree,      &curl_escape,         &curl_free,
@@ -173,9 +185,10 @@ const QLN_HOST_API hostTable = {
     &TableLogDownload,
     &TableSetStatusText,
     &GetPluginCount,
-    &GetLoadedPlugin,
+    &TableGetLoadedPlugin,
     &curlTable,
     &memTable,
+    &HandleMagnet,
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 #include "frontend.h"
@@ -156,6 +157,96 @@ bool DownloadFile(const char *url, bool torrent) {
     }
     LogDownload("Downloaded %s", url);
     return torrent ? HandleTorrentFile(path.c_str()) : HandleNzbFile(path.c_str());
+}
+
+namespace {
+
+// A magnet URI the host passes on: "magnet:" (any case) and no control
+// characters, so that it stays one line in a file and one argument.
+bool IsMagnetUri(const char *uri) {
+    if (!uri || StrNICmp(uri, "magnet:", 7) != 0)
+        return false;
+    for (const char *p = uri; *p; ++p) {
+        unsigned char c = static_cast<unsigned char>(*p);
+        if (c < ' ' || c == 0x7F)
+            return false;
+    }
+    return true;
+}
+
+// The URI with blanks written as %20, the form every client reads.
+std::string EncodeBlanks(const char *uri) {
+    std::string text;
+    for (const char *p = uri; *p; ++p) {
+        if (*p == ' ')
+            text += "%20";
+        else
+            text += *p;
+    }
+    return text;
+}
+
+// Writes `text` to a new file `path` (0600, never an existing one); false
+// with errno set on failure, and then no file is left behind.
+bool WriteNewFile(const std::string &path, const std::string &text) {
+    FILE *file = PlatformCreateFile(path.c_str());
+    if (!file)
+        return false;
+    bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    written = std::fflush(file) == 0 && fsync(fileno(file)) == 0 && written;
+    int error = errno;
+    written = std::fclose(file) == 0 && written;
+    if (!written) {
+        std::remove(path.c_str());
+        errno = error ? error : EIO;
+    }
+    return written;
+}
+
+}  // namespace
+
+std::string MagnetFileName(const char *title) {
+    std::string name = title && *title ? title : "magnet";
+    if (name.size() > 200)
+        name.resize(200);
+    std::vector<char> buffer(name.begin(), name.end());
+    buffer.resize(name.size() + 16, '\0');
+    HostMakeFileName(buffer.data(), ".magnet");
+    if (buffer[0] == '.')
+        buffer[0] = '_';  // never a hidden file, never "." or ".."
+    return buffer.data();
+}
+
+bool HandleMagnet(const char *uri, const char *title) {
+    if (!IsMagnetUri(uri)) {
+        LogDownload("Refused a link that is not a magnet link");
+        return false;
+    }
+    std::string link = EncodeBlanks(uri);
+    if (g_settings.Torrent_Exec) {
+        PlatformOpen(link.c_str());
+        LogDownload("Opened magnet link for %s", title ? title : "");
+        return true;
+    }
+    std::string name = MagnetFileName(title);
+    std::string destination = std::string(g_settings.Torrent_Folder) + name;
+    // The temporary name starts with a dot and does not end in ".magnet", so
+    // no watching client takes it before it is complete.
+    std::string temporary = std::string(g_settings.Torrent_Folder) + "." + name + ".part";
+    std::remove(temporary.c_str());  // left by an earlier run that was cut off
+    if (!WriteNewFile(temporary, link + "\n")) {
+        LogDownload("Error writing magnet file: %s!", std::strerror(errno));
+        return false;
+    }
+    int error = PlatformMoveFile(temporary.c_str(), destination.c_str());
+    if (error != 0) {
+        std::remove(temporary.c_str());
+        LogDownload("Error renaming temp file: %s!", std::strerror(error));
+        return false;
+    }
+    LogDownload("Downloaded Magnet to %s", destination.c_str());
+    GetFrontEnd().ShowBalloon(Wide("Downloaded Magnet to " + name));
+    return true;
 }
 
 bool HandleNzbFile(const char *path) {

@@ -15,6 +15,17 @@ bool HandleNzbFile(const char *path);
 // The same with Torrent_Exec and Torrent_Folder.
 bool HandleTorrentFile(const char *path);
 
+// Hands over a magnet link found for release `title`: with Torrent_Exec the
+// desktop's handler opens the URI; otherwise "<title>.magnet" (the title made
+// a safe file name) holding the URI on one line is written into
+// Torrent_Folder under a temporary name and renamed into place, so a watching
+// client never reads half a file. Only "magnet:" URIs without control
+// characters are taken; blanks are passed on as %20. False (with a Downloads
+// line) on failure.
+bool HandleMagnet(const char *uri, const char *title);
+// The name HandleMagnet gives the file for `title`: "<safe title>.magnet".
+std::string MagnetFileName(const char *title);
+
 // The reflected CRC-32 (polynomial 0xEDB88320, the checksum of zlib).
 uint32_t Crc32(const void *data, size_t size);
 // The temporary file DownloadFile uses for a URL, in this process's private
