@@ -21,6 +21,7 @@
 #include "commands.h"
 #include "dialogkit.h"
 #include "loader.h"
+#include "mainwindow.h"
 #include "settings.h"
 #include "vorlo/ini.h"
 #include "vorlo/platform.h"
@@ -87,6 +88,12 @@ void ConfigWindow::BuildTemplate() {
     PlaceControl(new QLabel(QStringLiteral("seconds."), this), du, -1, 186, 16, 30, 8);
     minimizeToTray = PlaceControl(new QCheckBox(QStringLiteral("Minimize to system tray"), this),
                                   du, 1012, 10, 26, 86, 10);
+    // Without a tray minimising never hides the window: the box would promise
+    // what cannot happen. It keeps the stored value for a desktop with a tray.
+    if (!SystemTrayAvailable()) {
+        minimizeToTray->setEnabled(false);
+        minimizeToTray->setToolTip(QStringLiteral("This desktop has no system tray."));
+    }
     confirmExit = PlaceControl(new QCheckBox(QStringLiteral("Confirm Exit"), this), du, 1009, 10,
                                36, 57, 10);
 

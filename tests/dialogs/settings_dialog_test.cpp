@@ -14,6 +14,7 @@
 
 #include "ConfigWindow.h"
 #include "dialog_fixture.h"
+#include "mainwindow.h"
 #include "vorlo/ini.h"
 
 namespace {
@@ -122,6 +123,30 @@ TEST_F(SettingsDialogTest, OpensWithTheMainSettings) {
     QTreeWidget *list = List(w);
     EXPECT_EQ(list->headerItem()->text(0), QStringLiteral("Plugin"));
     EXPECT_EQ(list->headerItem()->text(1), QStringLiteral("Status"));
+}
+
+TEST_F(SettingsDialogTest, MinimizeToTrayIsOfferedOnlyWhereThereIsATray) {
+    g_settings.minimizeToTray = 1;
+    OverrideSystemTrayAvailable(0);
+    {
+        ConfigWindow w;
+        QCheckBox *tray = Control<QCheckBox>(&w, 1012);
+        EXPECT_FALSE(tray->isEnabled());
+        EXPECT_TRUE(tray->isChecked());  // kept for a desktop with a tray
+        QTest::mouseClick(tray, Qt::LeftButton);
+        Button(w, 1)->click();
+        EXPECT_EQ(g_settings.minimizeToTray, 1);
+    }
+    OverrideSystemTrayAvailable(1);
+    {
+        ConfigWindow w;
+        QCheckBox *tray = Control<QCheckBox>(&w, 1012);
+        EXPECT_TRUE(tray->isEnabled());
+        QTest::mouseClick(tray, Qt::LeftButton);
+        Button(w, 1)->click();
+        EXPECT_EQ(g_settings.minimizeToTray, 0);
+    }
+    OverrideSystemTrayAvailable(-1);
 }
 
 TEST_F(SettingsDialogTest, IntervalBelowTenIsRefusedTenIsTaken) {
