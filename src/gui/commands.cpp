@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include <limits.h>
 #include <strings.h>
 
 #include <cwchar>
@@ -28,10 +29,14 @@ const wchar_t kNoticeSeenList[] =
     L"Please wait until the current scan is complete before editing the seen list...";
 const wchar_t kNoticeImportExport[] =
     L"Please wait until the current scan is complete before doing this function...";
+const wchar_t kNoticePathTooLong[] =
+    L"The path of the chosen file is too long; nothing was read or written. Please choose a "
+    L"shorter path.";
 
 namespace {
 
-const int kFileBufferSize = 260;
+// Room for any path the system accepts, terminator included.
+const int kFileBufferSize = PATH_MAX;
 
 struct FileKind {
     const wchar_t *description;
@@ -60,8 +65,14 @@ bool ChooseFile(void *owner, bool save, const FileKind &kind, std::string &path)
     params.initialFolder.w = nullptr;
     params.filter.w = filter.c_str();
     params.filterIndex = 0;
-    if (!(save ? ShowSaveFileW(&params) : ShowOpenFileW(&params)))
+    if (!(save ? ShowSaveFileW(&params) : ShowOpenFileW(&params))) {
+        // A cancel leaves the buffer empty; a path that did not fit leaves
+        // as much of it as fits, and must not look like a cancel.
+        if (file[0] != L'\0')
+            GetFrontEnd().ShowMessage(L"Notice", kNoticePathTooLong, MessageIcon::Information,
+                                      MessageButtons::Ok);
         return false;
+    }
 
     char *narrow = ToNarrow(file.data());
     if (!narrow)
