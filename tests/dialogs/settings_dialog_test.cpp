@@ -113,6 +113,10 @@ TEST_F(SettingsDialogTest, OpensWithTheMainSettings) {
     EXPECT_FALSE(Control<QRadioButton>(&w, 1008)->isChecked());
     EXPECT_FALSE(Control<QRadioButton>(&w, 1016)->isChecked());
     EXPECT_TRUE(Control<QRadioButton>(&w, 1017)->isChecked());
+    // The desktop's wording for handing a file to its associated program.
+    for (int id : {1008, 1017})
+        EXPECT_EQ(Control<QRadioButton>(&w, id)->text(),
+                  QStringLiteral("Open with the default application"));
     EXPECT_EQ(Control<QLineEdit>(&w, 1003)->text(), QStringLiteral("/srv/nzb/"));
     EXPECT_TRUE(Control<QLineEdit>(&w, 1003)->isReadOnly());
     EXPECT_EQ(Control<QLineEdit>(&w, 1004)->text(), QStringLiteral("/srv/torrent/"));
@@ -162,6 +166,56 @@ TEST_F(SettingsDialogTest, IntervalBelowTenIsRefusedTenIsTaken) {
     Control<QLineEdit>(&w, 1007)->setText(QStringLiteral("10"));
     Button(w, 1)->click();
     EXPECT_EQ(g_settings.SecondsBetweenScans, 10);
+}
+
+TEST_F(SettingsDialogTest, IntervalEditTakesOnlyDigitsUpToTheLargestInterval) {
+    ConfigWindow w;
+    QLineEdit *edit = Control<QLineEdit>(&w, 1007);
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("1x2-3 "));
+    EXPECT_EQ(edit->text(), QStringLiteral("123"));
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("21474836479"));
+    EXPECT_EQ(edit->text(), QStringLiteral("2147483647"));
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("2147483648"));
+    EXPECT_EQ(edit->text(), QStringLiteral("214748364"));
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("5"));  // on the way to a larger number
+    EXPECT_EQ(edit->text(), QStringLiteral("5"));
+}
+
+TEST_F(SettingsDialogTest, AnIgnoredIntervalIsExplained) {
+    g_settings.SecondsBetweenScans = 900;
+    struct Case {
+        const char *typed;
+        const wchar_t *said;  // nullptr: nothing said
+        int64_t kept;
+    } cases[] = {
+        {"5", L"The scan interval must be at least 10 seconds. It stays at 900 seconds.", 900},
+        {"", nullptr, 900},
+        {"99999999999",
+         L"The scan interval must be a number from 10 to 2147483647 seconds. It stays at 900 "
+         L"seconds.",
+         900},
+        {"2147483647", nullptr, 2147483647},
+    };
+    for (const Case &c : cases) {
+        asked.clear();
+        ConfigWindow w;
+        Control<QLineEdit>(&w, 1007)->setText(QString::fromLatin1(c.typed));
+        Button(w, 1)->click();
+        EXPECT_EQ(w.result(), QDialog::Accepted);
+        EXPECT_EQ(g_settings.SecondsBetweenScans, c.kept) << c.typed;
+        if (!c.said) {
+            EXPECT_TRUE(asked.empty()) << c.typed;
+            continue;
+        }
+        ASSERT_EQ(asked.size(), 1u) << c.typed;
+        EXPECT_EQ(asked[0].title, L"Notice");
+        EXPECT_EQ(asked[0].text, c.said);
+        EXPECT_EQ(asked[0].icon, MessageIcon::Information);
+    }
 }
 
 TEST_F(SettingsDialogTest, SaveAndCloseReadsEveryControlCloseKeepsTheSettings) {
