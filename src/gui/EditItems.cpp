@@ -148,8 +148,8 @@ void EditItems::DeleteSelected() {
     Show *show = GetShow(shows->currentIndex());
     if (!show)
         return;
-    if (AskUser(L"Confirmation", L"Are you sure you want to delete this item?",
-                MessageIcon::Question, MessageButtons::YesNo) != MessageAnswer::Yes)
+    if (GetFrontEnd().AskDefaultNo(L"Confirmation", L"Are you sure you want to delete this item?") !=
+        MessageAnswer::Yes)
         return;
     RemoveShow(show);
     FillList();

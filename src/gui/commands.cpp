@@ -110,11 +110,11 @@ void ImportShows(void *owner) {
         std::string path;
         if (!ChooseFile(owner, false, kShowFiles, path))
             return;
-        MessageAnswer answer = GetFrontEnd().ShowMessage(
+        // Yes erases the show list: Enter must not give it.
+        MessageAnswer answer = GetFrontEnd().AskDefaultNo(
             L"Import Shows",
             L"Warning: This will erase all of your existing shows, are you sure you want to "
-            L"continue?",
-            MessageIcon::Question, MessageButtons::YesNo);
+            L"continue?");
         if (answer != MessageAnswer::Yes)
             return;
         AutoBackup(g_paths.ShowsConf);

@@ -1,6 +1,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 
 #include <limits.h>
 #include <sys/stat.h>
@@ -236,4 +237,25 @@ TEST_F(WindowTest, APathTooLongForTheBufferIsReportedNotTakenForACancel) {
     Choose(IDM_EXPORT_SHOWS);
     EXPECT_TRUE(boxes.empty());
     EXPECT_TRUE(fs::exists(folder + "s.qlnshow"));
+}
+
+TEST_F(WindowTest, EnterOnTheEraseQuestionKeepsTheShows) {
+    AddNamedShow("Keep Me");
+    ASSERT_TRUE(SaveShows());
+    box.Write("other.qlnshow", "");
+    const size_t backups = FilesIn(g_paths.BackupFolder);
+    QtFrontEnd::SetAnswerer(nullptr);  // the real box, answered with Enter
+    QString text;
+    bool noIsDefault = false;
+    WhenDialogShows<QMessageBox>([&](QMessageBox *question) {
+        text = question->text();
+        noIsDefault = question->defaultButton() == question->button(QMessageBox::No);
+        QTest::keyClick(question, Qt::Key_Return);
+    });
+    AnswerFileDialog(box.File("other.qlnshow"));
+    Choose(IDM_IMPORT_SHOWS);
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Warning: This will erase all")));
+    EXPECT_TRUE(noIsDefault);
+    EXPECT_EQ(ShowNames(), std::vector<std::string>{"Keep Me"});
+    EXPECT_EQ(FilesIn(g_paths.BackupFolder), backups);
 }
