@@ -131,24 +131,13 @@ TEST_F(SettingsDialogTest, OpensWithTheMainSettings) {
 
 TEST_F(SettingsDialogTest, MinimizeToTrayIsOfferedOnlyWhereThereIsATray) {
     g_settings.minimizeToTray = 1;
-    OverrideSystemTrayAvailable(0);
-    {
+    for (int tray : {0, 1}) {
+        OverrideSystemTrayAvailable(tray);
         ConfigWindow w;
-        QCheckBox *tray = Control<QCheckBox>(&w, 1012);
-        EXPECT_FALSE(tray->isEnabled());
-        EXPECT_TRUE(tray->isChecked());  // kept for a desktop with a tray
-        QTest::mouseClick(tray, Qt::LeftButton);
+        EXPECT_EQ(Control<QCheckBox>(&w, 1012)->isEnabled(), tray == 1);
+        QTest::mouseClick(Control<QCheckBox>(&w, 1012), Qt::LeftButton);
         Button(w, 1)->click();
-        EXPECT_EQ(g_settings.minimizeToTray, 1);
-    }
-    OverrideSystemTrayAvailable(1);
-    {
-        ConfigWindow w;
-        QCheckBox *tray = Control<QCheckBox>(&w, 1012);
-        EXPECT_TRUE(tray->isEnabled());
-        QTest::mouseClick(tray, Qt::LeftButton);
-        Button(w, 1)->click();
-        EXPECT_EQ(g_settings.minimizeToTray, 0);
+        EXPECT_EQ(g_settings.minimizeToTray, tray == 1 ? 0 : 1);  // kept while disabled
     }
     OverrideSystemTrayAvailable(-1);
 }
@@ -168,54 +157,30 @@ TEST_F(SettingsDialogTest, IntervalBelowTenIsRefusedTenIsTaken) {
     EXPECT_EQ(g_settings.SecondsBetweenScans, 10);
 }
 
-TEST_F(SettingsDialogTest, IntervalEditTakesOnlyDigitsUpToTheLargestInterval) {
+TEST_F(SettingsDialogTest, AnIgnoredIntervalIsExplainedAndTheEditStopsAtTheLargest) {
+    g_settings.SecondsBetweenScans = 900;
+    const std::pair<const char *, const wchar_t *> cases[] = {
+        {"5", L"The scan interval must be at least 10 seconds. It stays at 900 seconds."},
+        {"99999999999", L"The scan interval must be a number from 10 to 2147483647 seconds. "
+                        L"It stays at 900 seconds."},
+        {"", nullptr},
+    };
+    for (const auto &c : cases) {
+        asked.clear();
+        ConfigWindow w;
+        Control<QLineEdit>(&w, 1007)->setText(QString::fromLatin1(c.first));
+        Button(w, 1)->click();
+        EXPECT_EQ(g_settings.SecondsBetweenScans, 900) << c.first;
+        ASSERT_EQ(asked.size(), c.second ? 1u : 0u) << c.first;
+        if (c.second) {
+            EXPECT_EQ(asked[0].text, c.second);
+        }
+    }
     ConfigWindow w;
     QLineEdit *edit = Control<QLineEdit>(&w, 1007);
     edit->clear();
-    QTest::keyClicks(edit, QStringLiteral("1x2-3 "));
-    EXPECT_EQ(edit->text(), QStringLiteral("123"));
-    edit->clear();
-    QTest::keyClicks(edit, QStringLiteral("21474836479"));
-    EXPECT_EQ(edit->text(), QStringLiteral("2147483647"));
-    edit->clear();
-    QTest::keyClicks(edit, QStringLiteral("2147483648"));
+    QTest::keyClicks(edit, QStringLiteral("2x147483648"));
     EXPECT_EQ(edit->text(), QStringLiteral("214748364"));
-    edit->clear();
-    QTest::keyClicks(edit, QStringLiteral("5"));  // on the way to a larger number
-    EXPECT_EQ(edit->text(), QStringLiteral("5"));
-}
-
-TEST_F(SettingsDialogTest, AnIgnoredIntervalIsExplained) {
-    g_settings.SecondsBetweenScans = 900;
-    struct Case {
-        const char *typed;
-        const wchar_t *said;  // nullptr: nothing said
-        int64_t kept;
-    } cases[] = {
-        {"5", L"The scan interval must be at least 10 seconds. It stays at 900 seconds.", 900},
-        {"", nullptr, 900},
-        {"99999999999",
-         L"The scan interval must be a number from 10 to 2147483647 seconds. It stays at 900 "
-         L"seconds.",
-         900},
-        {"2147483647", nullptr, 2147483647},
-    };
-    for (const Case &c : cases) {
-        asked.clear();
-        ConfigWindow w;
-        Control<QLineEdit>(&w, 1007)->setText(QString::fromLatin1(c.typed));
-        Button(w, 1)->click();
-        EXPECT_EQ(w.result(), QDialog::Accepted);
-        EXPECT_EQ(g_settings.SecondsBetweenScans, c.kept) << c.typed;
-        if (!c.said) {
-            EXPECT_TRUE(asked.empty()) << c.typed;
-            continue;
-        }
-        ASSERT_EQ(asked.size(), 1u) << c.typed;
-        EXPECT_EQ(asked[0].title, L"Notice");
-        EXPECT_EQ(asked[0].text, c.said);
-        EXPECT_EQ(asked[0].icon, MessageIcon::Information);
-    }
 }
 
 TEST_F(SettingsDialogTest, SaveAndCloseReadsEveryControlCloseKeepsTheSettings) {

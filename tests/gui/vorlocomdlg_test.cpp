@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 #include <cstring>
@@ -40,33 +41,6 @@ struct DialogCounter {
             ++shown;
             dialog->reject();
         });
-    }
-};
-
-// Answers every question box with the next scripted answer (No when none is
-// left) and keeps its text, for as long as it lives.
-struct QuestionAnswerer {
-    QStringList texts;
-    std::vector<QMessageBox::StandardButton> answers;
-    QTimer timer;
-    QuestionAnswerer() {
-        timer.setInterval(0);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            for (QWidget *widget : QApplication::topLevelWidgets()) {
-                auto *box = qobject_cast<QMessageBox *>(widget);
-                if (!box || !box->isVisible())
-                    continue;
-                texts << box->text();
-                QMessageBox::StandardButton answer = QMessageBox::No;
-                if (!answers.empty()) {
-                    answer = answers.front();
-                    answers.erase(answers.begin());
-                }
-                box->button(answer)->click();
-                return;
-            }
-        });
-        timer.start();
     }
 };
 
@@ -212,54 +186,36 @@ TEST(VorloComDlg, SaveAsksAboutTheNameWithTheFiltersExtension) {
     Sandbox box;
     box.Write("mine.qlnshow", "old");
     box.Write("plain", "not the file that is written");
-    QuestionAnswerer questions;
-    // Typing the name without its extension is asked about mine.qlnshow;
-    // "No" keeps the dialog open, which the user then cancels.
-    WhenDialogShows<QFileDialog>([&](QFileDialog *dialog) {
-        Accept(dialog, QString::fromStdString(box.File("mine")));
-        if (dialog->isVisible())
-            dialog->reject();
-    });
-    WideRequest declined;
-    EXPECT_FALSE(ShowSaveFileW(&declined.params));
-    ASSERT_EQ(questions.texts.size(), 1);
-    EXPECT_TRUE(questions.texts[0].startsWith(QStringLiteral("mine.qlnshow already exists.")))
-        << questions.texts[0].toStdString();
-    EXPECT_EQ(declined.Result(), L"");
-
-    // "Yes" returns the name that will be written.
-    questions.answers = {QMessageBox::Yes};
-    WhenDialogShows<QFileDialog>(
-        [&](QFileDialog *dialog) { Accept(dialog, QString::fromStdString(box.File("mine"))); });
-    WideRequest replaced;
-    ASSERT_TRUE(ShowSaveFileW(&replaced.params));
-    EXPECT_EQ(questions.texts.size(), 2);
-    EXPECT_EQ(replaced.Result(), QString::fromStdString(box.File("mine.qlnshow")).toStdWString());
-
-    // An existing file of the typed name is not the one written: no question.
-    for (const char *typed : {"plain", "new.QLNSHOW"}) {
-        WhenDialogShows<QFileDialog>(
-            [&](QFileDialog *dialog) { Accept(dialog, QString::fromStdString(box.File(typed))); });
+    // "mine" is asked about as mine.qlnshow; "No" keeps the dialog open.
+    for (QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
+        QString asked;
+        WhenDialogShows<QMessageBox>([&](QMessageBox *question) {
+            asked = question->text();
+            question->button(answer)->click();
+        });
+        WhenDialogShows<QFileDialog>([&](QFileDialog *dialog) {
+            Accept(dialog, QString::fromStdString(box.File("mine")));
+            if (dialog->isVisible())
+                dialog->reject();
+        });
         WideRequest request;
-        ASSERT_TRUE(ShowSaveFileW(&request.params)) << typed;
-        const std::string expected = std::string(typed) == "plain" ? "plain.qlnshow" : typed;
-        EXPECT_EQ(request.Result(), QString::fromStdString(box.File(expected)).toStdWString());
+        EXPECT_EQ(ShowSaveFileW(&request.params), answer == QMessageBox::Yes);
+        EXPECT_TRUE(asked.startsWith(QStringLiteral("mine.qlnshow already exists.")));
+        if (answer == QMessageBox::Yes) {
+            EXPECT_EQ(request.Result(), QString::fromStdString(box.File("mine.qlnshow")).toStdWString());
+        }
     }
-    EXPECT_EQ(questions.texts.size(), 2);
-
-    // The narrow form with "All Files" selected adds nothing and asks about
-    // the name as typed.
-    char narrow[512] = "";
-    FileDialogParams params{};
-    params.file.a = narrow;
-    params.fileSize = sizeof narrow;
-    params.filter.a = kShowFilterA;
-    params.filterIndex = 2;
-    questions.answers = {QMessageBox::Yes};
+    // An existing file of the typed name is not the one written: no question.
+    bool asked = false;
+    QPointer<QTimer> guard = WhenDialogShows<QMessageBox>([&](QMessageBox *question) {
+        asked = true;
+        question->button(QMessageBox::Yes)->click();
+    });
     WhenDialogShows<QFileDialog>(
         [&](QFileDialog *dialog) { Accept(dialog, QString::fromStdString(box.File("plain"))); });
-    ASSERT_TRUE(ShowSaveFileA(&params));
-    EXPECT_EQ(std::string(narrow), box.File("plain"));
-    ASSERT_EQ(questions.texts.size(), 3);
-    EXPECT_TRUE(questions.texts[2].startsWith(QStringLiteral("plain already exists.")));
+    WideRequest request;
+    ASSERT_TRUE(ShowSaveFileW(&request.params));
+    delete guard.data();
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(request.Result(), QString::fromStdString(box.File("plain.qlnshow")).toStdWString());
 }
