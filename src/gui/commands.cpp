@@ -3,6 +3,7 @@
 #include <limits.h>
 #include <strings.h>
 
+#include <cstdlib>
 #include <cwchar>
 #include <vector>
 
@@ -11,7 +12,6 @@
 #include "frontend.h"
 #include "settings.h"
 #include "showlist.h"
-#include "vorlo/memleak.h"
 #include "vorlo/platform.h"
 #include "vorlo/text.h"
 #include "vorlocomdlg.h"
@@ -29,6 +29,9 @@ const wchar_t kNoticeSeenList[] =
     L"Please wait until the current scan is complete before editing the seen list...";
 const wchar_t kNoticeImportExport[] =
     L"Please wait until the current scan is complete before doing this function...";
+const wchar_t kNoticePathNotConvertible[] =
+    L"The path of the chosen file cannot be written in this system's character set (see the "
+    L"LANG and LC_ALL settings); nothing was read or written.";
 const wchar_t kNoticePathTooLong[] =
     L"The path of the chosen file is too long; nothing was read or written. Please choose a "
     L"shorter path.";
@@ -74,11 +77,17 @@ bool ChooseFile(void *owner, bool save, const FileKind &kind, std::string &path)
         return false;
     }
 
-    char *narrow = ToNarrow(file.data());
-    if (!narrow)
+    // A name the locale's character set cannot hold must not become another
+    // file's name (ToNarrow would give its error text as the path).
+    const size_t length = std::wcstombs(nullptr, file.data(), 0);
+    if (length == static_cast<size_t>(-1)) {
+        GetFrontEnd().ShowMessage(L"Notice", kNoticePathNotConvertible, MessageIcon::Information,
+                                  MessageButtons::Ok);
         return false;
-    path = narrow;
-    ZFREE(narrow);
+    }
+    std::vector<char> narrow(length + 1, '\0');
+    std::wcstombs(narrow.data(), file.data(), length + 1);
+    path.assign(narrow.data(), length);
     return !path.empty();
 }
 

@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include <limits.h>
+#include <clocale>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -212,4 +213,16 @@ TEST_F(WindowTest, EnterOnTheEraseQuestionKeepsTheShows) {
     AnswerFileDialog(box.File("other.qlnshow"));
     Choose(IDM_IMPORT_SHOWS);
     EXPECT_EQ(ShowNames(), std::vector<std::string>{"Keep Me"});
+}
+
+TEST_F(WindowTest, APathTheLocaleCannotHoldIsReportedNotWrittenElsewhere) {
+    AddNamedShow("Alpha");
+    const std::string locale = std::setlocale(LC_CTYPE, nullptr);
+    std::setlocale(LC_CTYPE, "C");  // plain ASCII: no "é"
+    AnswerFileDialog(box.File("s\xC3\xA9ries"));
+    Choose(IDM_EXPORT_SHOWS);
+    std::setlocale(LC_CTYPE, locale.c_str());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, std::wstring(kNoticePathNotConvertible));
+    EXPECT_FALSE(fs::exists("ERROR in wcstombs.qlnshow"));
 }
