@@ -45,7 +45,12 @@ bool StoreEditSetting(const QLineEdit &edit, char *setting, const char *iniPath,
     if (text.isEmpty())
         return true;
     const QByteArray narrow = text.toLocal8Bit();
-    const size_t length = std::min<size_t>(size_t(narrow.size()), kSettingBytes - 1);
+    size_t length = std::min<size_t>(size_t(narrow.size()), kSettingBytes - 1);
+    // Cut before a character the limit would split (UTF-8 continuation bytes
+    // are 10xxxxxx): half a character would go into the file and the login.
+    if (length < size_t(narrow.size()))
+        while (length > 0 && (static_cast<unsigned char>(narrow[qsizetype(length)]) & 0xC0) == 0x80)
+            --length;
     std::memcpy(setting, narrow.constData(), length);
     setting[length] = '\0';
     return IniWriteString(iniPath, section, key, setting) == 0;

@@ -39,7 +39,7 @@ void SetUpSettingsDialog(QDialog *dialog, const DialogUnits &units, int width, i
                          const char *pluginName);
 
 // Stores the edit's text (at most 1024 characters) into `setting` (a
-// 256-byte buffer, at most 255 bytes kept) and writes it to key `key` of
+// 256-byte buffer, at most 255 bytes kept, never half a character) and writes it to key `key` of
 // `section` in the INI file at `iniPath`, but only when the edit is not
 // empty: an emptied edit leaves the stored value in place. Returns false
 // only when the file could not be written.

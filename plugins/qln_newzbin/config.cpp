@@ -48,6 +48,10 @@ NewzbinSettingsDialog::NewzbinSettingsDialog(QWidget *parent, NewzbinSettings &s
     auto *help = new QPushButton(QStringLiteral("Help"), this);
     PlaceControl(help, units, 1005, 25, 45, 50, 14);
 
+    // Typing goes into the first field; OK, first in the tab order, would
+    // otherwise take the focus.
+    user->setFocus();
+
     // Any stored mode but 0 shows as browser mode.
     (settings.mode == kModeDirectNzb ? directNzb : browser)->setChecked(true);
 

@@ -32,6 +32,10 @@ NzbMatrixSettingsDialog::NzbMatrixSettingsDialog(QWidget *parent, NzbMatrixSetti
     key = new QLineEdit(QString::fromLocal8Bit(settings.key), this);
     PlaceControl(key, units, 1002, 85, 20, 136, 12);
 
+    // Typing goes into the first field; OK, first in the tab order, would
+    // otherwise take the focus.
+    user->setFocus();
+
     connect(ok, &QPushButton::clicked, this, [this] { Save(); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }

@@ -33,6 +33,11 @@ public:
     // Window thread only; waits for the user's answer.
     virtual MessageAnswer ShowMessage(const std::wstring &title, const std::wstring &text,
                                       MessageIcon icon, MessageButtons buttons) = 0;
+    // A Yes/No question with the question icon whose Yes destroys data: its
+    // default button (the one Enter presses) is No. Window thread only.
+    virtual MessageAnswer AskDefaultNo(const std::wstring &title, const std::wstring &text) {
+        return ShowMessage(title, text, MessageIcon::Question, MessageButtons::YesNo);
+    }
 };
 
 // The installed front end; a silent one until SetFrontEnd is called.

@@ -11,7 +11,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpressionValidator>
+#include <QValidator>
 #include <QTreeWidget>
 
 #include <cstdio>
@@ -21,6 +21,7 @@
 #include "commands.h"
 #include "dialogkit.h"
 #include "loader.h"
+#include "mainwindow.h"
 #include "settings.h"
 #include "vorlo/ini.h"
 #include "vorlo/platform.h"
@@ -29,7 +30,27 @@ namespace {
 
 const int kStatusSize = 256;
 const int kSlotRole = Qt::UserRole;
-const int kMinimumInterval = 10;
+
+// The interval edit takes digits only, and no number above the largest
+// interval; a number below the smallest is let through while it is typed
+// ("1" on the way to "120") and refused, with a word why, by Save & Close.
+class IntervalValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString &input, int &) const override {
+        if (input.isEmpty())
+            return Intermediate;
+        if (input.size() > 10)
+            return Invalid;
+        for (QChar c : input)
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return Invalid;
+        const qlonglong value = input.toLongLong();
+        if (value > kIntervalMax)
+            return Invalid;
+        return value < kIntervalMin ? Intermediate : Acceptable;
+    }
+};
 
 ConfigWindow::FolderPicker &PickerSlot() {
     static ConfigWindow::FolderPicker picker;
@@ -82,11 +103,17 @@ void ConfigWindow::BuildTemplate() {
         new QCheckBox(QStringLiteral("Automatically scan for new reports every"), this), du, 1006,
         10, 16, 144, 10);
     interval = PlaceControl(new QLineEdit(this), du, 1007, 155, 15, 28, 12);
-    interval->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), interval));
+    interval->setValidator(new IntervalValidator(interval));
+    interval->setMaxLength(10);
     PlaceControl(new QLabel(QStringLiteral("seconds."), this), du, -1, 186, 16, 30, 8);
     minimizeToTray = PlaceControl(new QCheckBox(QStringLiteral("Minimize to system tray"), this),
                                   du, 1012, 10, 26, 86, 10);
+    // Without a tray minimising never hides the window: the box would promise
+    // what cannot happen. It keeps the stored value for a desktop with a tray.
+    if (!SystemTrayAvailable()) {
+        minimizeToTray->setEnabled(false);
+        minimizeToTray->setToolTip(QStringLiteral("This desktop has no system tray."));
+    }
     confirmExit = PlaceControl(new QCheckBox(QStringLiteral("Confirm Exit"), this), du, 1009, 10,
                                36, 57, 10);
 
@@ -109,7 +136,9 @@ void ConfigWindow::BuildTemplate() {
     connect(toggleButton, &QPushButton::clicked, this, &ConfigWindow::ToggleSelectedPlugin);
     connect(configureButton, &QPushButton::clicked, this, &ConfigWindow::ConfigureSelectedPlugin);
 
-    const QString execute = QStringLiteral("Execute (same as double clicking in Windows)");
+    // What "Execute" does here: the file goes to the program the desktop
+    // associates with its type (xdg-open).
+    const QString execute = QStringLiteral("Open with the default application");
     PlaceControl(new QGroupBox(QStringLiteral("NZB File Handling"), this), du, -1, 7, 138, 214, 34);
     nzbDownload = PlaceControl(new QRadioButton(QStringLiteral("Download NZBs to:"), this), du,
                                1005, 11, 148, 74, 10);
@@ -284,8 +313,22 @@ void ConfigWindow::SaveAndClose() {
     if (!interval->text().isEmpty()) {
         bool ok = false;
         const qlonglong seconds = interval->text().toLongLong(&ok);
-        if (ok && seconds >= kMinimumInterval)
+        if (ok && seconds >= kIntervalMin && seconds <= kIntervalMax) {
             g_settings.SecondsBetweenScans = seconds;
+        } else {
+            // Keeping the old interval without a word would look like a save.
+            const QString why =
+                ok && seconds < kIntervalMin
+                    ? QStringLiteral("The scan interval must be at least %1 seconds.")
+                          .arg(kIntervalMin)
+                    : QStringLiteral("The scan interval must be a number from %1 to %2 seconds.")
+                          .arg(kIntervalMin)
+                          .arg(kIntervalMax);
+            const QString text = why + QStringLiteral(" It stays at %1 seconds.")
+                                           .arg(static_cast<qlonglong>(g_settings.SecondsBetweenScans));
+            AskUser(L"Notice", text.toStdWString().c_str(), MessageIcon::Information,
+                    MessageButtons::Ok);
+        }
     }
     accept();
 }

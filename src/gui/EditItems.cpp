@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -85,8 +86,10 @@ void EditItems::BuildTemplate() {
     pause = PlaceControl(new QCheckBox(QStringLiteral("Pause (ie. between seasons)"), this), du,
                          1025, 130, 95, 168, 10);
     auto *save = PlaceControl(new QPushButton(QStringLiteral("Save Changes"), this), du, 1, 123, 110, 68, 14);
+    saveButton = save;
 
-    // No default button: the dialog has no OK or Cancel, only its close box.
+    // No default button (Enter is keyPressEvent's): the dialog has no OK or
+    // Cancel, only its close box.
     for (QPushButton *button : {addNew, remove, save}) {
         button->setAutoDefault(false);
         button->setDefault(false);
@@ -96,6 +99,18 @@ void EditItems::BuildTemplate() {
     connect(save, &QPushButton::clicked, this, &EditItems::SaveChanges);
 
     FitTemplateToTexts(this, du, 316, 126);
+}
+
+void EditItems::keyPressEvent(QKeyEvent *event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (enter && modifiers == Qt::NoModifier) {
+        auto *focused = qobject_cast<QPushButton *>(focusWidget());
+        (focused && focused->isEnabled() ? focused : saveButton)->click();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void EditItems::FillList() {
@@ -148,8 +163,8 @@ void EditItems::DeleteSelected() {
     Show *show = GetShow(shows->currentIndex());
     if (!show)
         return;
-    if (AskUser(L"Confirmation", L"Are you sure you want to delete this item?",
-                MessageIcon::Question, MessageButtons::YesNo) != MessageAnswer::Yes)
+    if (GetFrontEnd().AskDefaultNo(L"Confirmation", L"Are you sure you want to delete this item?") !=
+        MessageAnswer::Yes)
         return;
     RemoveShow(show);
     FillList();

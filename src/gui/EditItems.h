@@ -9,7 +9,9 @@
 
 class QCheckBox;
 class QComboBox;
+class QKeyEvent;
 class QLineEdit;
+class QPushButton;
 
 class EditItems : public QDialog {
     Q_OBJECT
@@ -21,6 +23,11 @@ public:
     void AddNew();
     void DeleteSelected();
     void SaveChanges();
+
+protected:
+    // Enter runs Save Changes (or presses the push button that has the
+    // focus), as in the window this editor imitates; Escape closes.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void BuildTemplate();
@@ -39,4 +46,5 @@ private:
     QCheckBox *skip = nullptr;
     QCheckBox *catchup = nullptr;
     QCheckBox *pause = nullptr;
+    QPushButton *saveButton = nullptr;
 };

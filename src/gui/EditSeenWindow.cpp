@@ -4,6 +4,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTreeWidget>
 
 #include <ctime>
@@ -59,9 +61,32 @@ void EditSeenWindow::BuildTemplate() {
     connect(close, &QPushButton::clicked, this, &EditSeenWindow::SaveAndClose);
 
     FitTemplateToTexts(this, du, 316, 194);
-    const int client = entries->width() - 2 * entries->frameWidth();
+    // The client width without the vertical scroll bar, which comes as soon
+    // as the rows outgrow the list: columns sized on the whole width would
+    // then no longer fit and bring a horizontal bar with them.
+    const int bar = entries->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
+                                                  entries->verticalScrollBar());
+    const int client = entries->width() - 2 * entries->frameWidth() - bar;
     entries->setColumnWidth(0, static_cast<int>(client * 0.66));
     entries->setColumnWidth(1, static_cast<int>(client * 0.33));
+    connect(entries->header(), &QHeaderView::sectionResized, this,
+            [this](int column, int, int) {
+                if (column == 0)
+                    UpdateToolTips();
+            });
+}
+
+void EditSeenWindow::UpdateToolTips() {
+    // A name wider than its column is shown cut; the tool tip shows all of it.
+    const int margin = 2 * (entries->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr,
+                                                          entries) + 1);
+    const int room = entries->columnWidth(0) - margin;
+    const QFontMetrics metrics(entries->font());
+    for (int i = 0; i < entries->topLevelItemCount(); ++i) {
+        QTreeWidgetItem *row = entries->topLevelItem(i);
+        const QString name = row->text(0);
+        row->setToolTip(0, metrics.horizontalAdvance(name) > room ? name : QString());
+    }
 }
 
 QString EditSeenWindow::TimeText(int64_t when) {
@@ -93,6 +118,7 @@ void EditSeenWindow::FillList() {
     }
     entries->addTopLevelItems(rows);
     entries->sortItems(0, Qt::AscendingOrder);
+    UpdateToolTips();
 }
 
 void EditSeenWindow::DeleteSelected() {

@@ -31,6 +31,7 @@ protected:
 private:
     void BuildTemplate();
     void FillList();
+    void UpdateToolTips();
 
     QTreeWidget *entries = nullptr;
 };

@@ -1,7 +1,9 @@
 #include "commands.h"
 
+#include <limits.h>
 #include <strings.h>
 
+#include <cstdlib>
 #include <cwchar>
 #include <vector>
 
@@ -10,7 +12,6 @@
 #include "frontend.h"
 #include "settings.h"
 #include "showlist.h"
-#include "vorlo/memleak.h"
 #include "vorlo/platform.h"
 #include "vorlo/text.h"
 #include "vorlocomdlg.h"
@@ -28,10 +29,17 @@ const wchar_t kNoticeSeenList[] =
     L"Please wait until the current scan is complete before editing the seen list...";
 const wchar_t kNoticeImportExport[] =
     L"Please wait until the current scan is complete before doing this function...";
+const wchar_t kNoticePathNotConvertible[] =
+    L"The path of the chosen file cannot be written in this system's character set (see the "
+    L"LANG and LC_ALL settings); nothing was read or written.";
+const wchar_t kNoticePathTooLong[] =
+    L"The path of the chosen file is too long; nothing was read or written. Please choose a "
+    L"shorter path.";
 
 namespace {
 
-const int kFileBufferSize = 260;
+// Room for any path the system accepts, terminator included.
+const int kFileBufferSize = PATH_MAX;
 
 struct FileKind {
     const wchar_t *description;
@@ -60,14 +68,26 @@ bool ChooseFile(void *owner, bool save, const FileKind &kind, std::string &path)
     params.initialFolder.w = nullptr;
     params.filter.w = filter.c_str();
     params.filterIndex = 0;
-    if (!(save ? ShowSaveFileW(&params) : ShowOpenFileW(&params)))
+    if (!(save ? ShowSaveFileW(&params) : ShowOpenFileW(&params))) {
+        // A cancel leaves the buffer empty; a path that did not fit leaves
+        // as much of it as fits, and must not look like a cancel.
+        if (file[0] != L'\0')
+            GetFrontEnd().ShowMessage(L"Notice", kNoticePathTooLong, MessageIcon::Information,
+                                      MessageButtons::Ok);
         return false;
+    }
 
-    char *narrow = ToNarrow(file.data());
-    if (!narrow)
+    // A name the locale's character set cannot hold must not become another
+    // file's name (ToNarrow would give its error text as the path).
+    const size_t length = std::wcstombs(nullptr, file.data(), 0);
+    if (length == static_cast<size_t>(-1)) {
+        GetFrontEnd().ShowMessage(L"Notice", kNoticePathNotConvertible, MessageIcon::Information,
+                                  MessageButtons::Ok);
         return false;
-    path = narrow;
-    ZFREE(narrow);
+    }
+    std::vector<char> narrow(length + 1, '\0');
+    std::wcstombs(narrow.data(), file.data(), length + 1);
+    path.assign(narrow.data(), length);
     return !path.empty();
 }
 
@@ -99,11 +119,11 @@ void ImportShows(void *owner) {
         std::string path;
         if (!ChooseFile(owner, false, kShowFiles, path))
             return;
-        MessageAnswer answer = GetFrontEnd().ShowMessage(
+        // Yes erases the show list: Enter must not give it.
+        MessageAnswer answer = GetFrontEnd().AskDefaultNo(
             L"Import Shows",
             L"Warning: This will erase all of your existing shows, are you sure you want to "
-            L"continue?",
-            MessageIcon::Question, MessageButtons::YesNo);
+            L"continue?");
         if (answer != MessageAnswer::Yes)
             return;
         AutoBackup(g_paths.ShowsConf);

@@ -31,6 +31,10 @@ extern const wchar_t kNoticeSettings[];
 extern const wchar_t kNoticeShowEditor[];
 extern const wchar_t kNoticeSeenList[];
 extern const wchar_t kNoticeImportExport[];
+// Said when the chosen file's path does not fit the request's buffer.
+extern const wchar_t kNoticePathTooLong[];
+// Said when the chosen path has characters the locale's encoding lacks.
+extern const wchar_t kNoticePathNotConvertible[];
 
 // `path` with `extension` (".qlnshow") appended, unless the text from the
 // path's last '.' already equals it without regard to case.

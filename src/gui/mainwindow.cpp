@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
@@ -28,7 +29,17 @@ const char kCaption[] = "Quillon " QUILLON_VERSION_TEXT;
 const int kBalloonMaxChars = 255;
 const int kBalloonMilliseconds = 10000;
 
+int g_trayOverride = -1;
+
 }  // namespace
+
+bool SystemTrayAvailable() {
+    if (g_trayOverride >= 0)
+        return g_trayOverride != 0;
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void OverrideSystemTrayAvailable(int available) { g_trayOverride = available < 0 ? -1 : available != 0; }
 
 QIcon MainWindow::ProgramIcon() {
     InitProgramResources();
@@ -160,20 +171,48 @@ void MainWindow::Open() {
 }
 
 bool MainWindow::AddTrayIcon() {
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
+    if (!SystemTrayAvailable())
         return false;
     if (!tray) {
         tray = new QSystemTrayIcon(ProgramIcon(), this);
         tray->setObjectName(QStringLiteral("trayIcon"));
         tray->setToolTip(QStringLiteral("Quillon"));
         connect(tray, &QSystemTrayIcon::activated, this, &MainWindow::OnTrayActivated);
+        BuildTrayMenu();
+        tray->setContextMenu(trayMenu);
     }
     tray->show();
     return true;
 }
 
+// Trays that only report single clicks (StatusNotifierItem) also need a menu
+// to reach the window and the two commands that matter while it is hidden.
+void MainWindow::BuildTrayMenu() {
+    trayMenu = new QMenu(this);
+    trayMenu->setObjectName(QStringLiteral("trayMenu"));
+    QAction *restore = trayMenu->addAction(QStringLiteral("&Restore"));
+    restore->setObjectName(QStringLiteral("trayRestore"));
+    connect(restore, &QAction::triggered, this, &MainWindow::RestoreFromTray);
+    QAction *scan = trayMenu->addAction(QStringLiteral("Sca&n Now"));
+    scan->setObjectName(QStringLiteral("trayScanNow"));
+    scan->setData(IDM_SCAN_NOW);
+    connect(scan, &QAction::triggered, this, [this] { OnCommand(IDM_SCAN_NOW); });
+    trayMenu->addSeparator();
+    QAction *exit = trayMenu->addAction(QStringLiteral("&Exit"));
+    exit->setObjectName(QStringLiteral("trayExit"));
+    exit->setData(IDM_EXIT);
+    connect(exit, &QAction::triggered, this, [this] { OnCommand(IDM_EXIT); });
+    // While a dialog runs (holding CheckLock) the menu bar cannot be reached
+    // either: ending the program or asking for a pass then waits for it.
+    connect(trayMenu, &QMenu::aboutToShow, this, [scan, exit] {
+        const bool free = QApplication::activeModalWidget() == nullptr;
+        scan->setEnabled(free);
+        exit->setEnabled(free);
+    });
+}
+
 bool MainWindow::CanHideToTray() const {
-    return tray && tray->isVisible() && QSystemTrayIcon::isSystemTrayAvailable();
+    return tray && tray->isVisible() && SystemTrayAvailable();
 }
 
 void MainWindow::AppendLines(LogTarget which, const std::vector<std::wstring> &lines) {
@@ -244,15 +283,26 @@ void MainWindow::OnCommand(int id) {
 }
 
 void MainWindow::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
-    if (reason == QSystemTrayIcon::DoubleClick)
+    const QSystemTrayIcon::ActivationReason previous = lastActivation;
+    lastActivation = reason;
+    if (reason == QSystemTrayIcon::Trigger) {
         ToggleFromTray();
+    } else if (reason == QSystemTrayIcon::DoubleClick && previous != QSystemTrayIcon::Trigger) {
+        // Trays that report double-clicks report their first click as a
+        // single activation, which has toggled the window already.
+        ToggleFromTray();
+    }
+}
+
+void MainWindow::RestoreFromTray() {
+    showNormal();
+    raise();
+    activateWindow();
 }
 
 void MainWindow::ToggleFromTray() {
     if (isMinimized() || isHidden()) {
-        showNormal();
-        raise();
-        activateWindow();
+        RestoreFromTray();
     } else {
         showMinimized();
         if (g_settings.minimizeToTray && CanHideToTray())

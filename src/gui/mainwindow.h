@@ -16,6 +16,11 @@ class QLabel;
 class QListWidget;
 class QMenu;
 
+// Whether the desktop offers a system tray. Tests may pretend either way with
+// OverrideSystemTrayAvailable(0 or 1); -1 asks the desktop again.
+bool SystemTrayAvailable();
+void OverrideSystemTrayAvailable(int available);
+
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -40,6 +45,8 @@ public:
     QAction *Action(int id) const;
     QListWidget *List(LogTarget list) const;
     QSystemTrayIcon *TrayIcon() const { return tray; }
+    // The tray icon's menu: "Restore", "Scan Now", "Exit".
+    QMenu *TrayMenu() const { return trayMenu; }
     // Whether minimising may hide the window: only with a working tray icon.
     bool CanHideToTray() const;
 
@@ -62,12 +69,16 @@ private:
     void OnCommand(int id);
     void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
     bool AddTrayIcon();
+    void BuildTrayMenu();
     void ToggleFromTray();
+    void RestoreFromTray();
 
     QListWidget *logList = nullptr;
     QListWidget *downloadList = nullptr;
     QLabel *statusParts[3] = {nullptr, nullptr, nullptr};
     QSystemTrayIcon *tray = nullptr;
+    QMenu *trayMenu = nullptr;
+    QSystemTrayIcon::ActivationReason lastActivation = QSystemTrayIcon::Unknown;
     bool hasClosed = false;
     bool forceClose = false;
 };

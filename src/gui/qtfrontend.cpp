@@ -27,12 +27,14 @@ QMessageBox::Icon ToQt(MessageIcon icon) {
 }
 
 MessageAnswer RunBox(QWidget *parent, const std::wstring &title, const std::wstring &text,
-                     MessageIcon icon, MessageButtons buttons) {
+                     MessageIcon icon, MessageButtons buttons, bool defaultNo) {
     const QMessageBox::StandardButtons qtButtons =
         buttons == MessageButtons::YesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok;
     QMessageBox box(ToQt(icon), QString::fromStdWString(title), QString::fromStdWString(text),
                     qtButtons, parent);
     box.setTextFormat(Qt::PlainText);
+    if (defaultNo && buttons == MessageButtons::YesNo)
+        box.setDefaultButton(QMessageBox::No);
     const int result = box.exec();
     if (buttons == MessageButtons::YesNo)
         return result == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
@@ -122,6 +124,15 @@ void QtFrontEnd::SetStopScanEnabled(bool enabled) {
 
 MessageAnswer QtFrontEnd::ShowMessage(const std::wstring &title, const std::wstring &text,
                                       MessageIcon icon, MessageButtons buttons) {
+    return Ask(title, text, icon, buttons, false);
+}
+
+MessageAnswer QtFrontEnd::AskDefaultNo(const std::wstring &title, const std::wstring &text) {
+    return Ask(title, text, MessageIcon::Question, MessageButtons::YesNo, true);
+}
+
+MessageAnswer QtFrontEnd::Ask(const std::wstring &title, const std::wstring &text,
+                              MessageIcon icon, MessageButtons buttons, bool defaultNo) {
     if (!OnWindowThread()) {
         // Boxes belong to the window thread. Asking it from elsewhere would
         // block this thread on the window thread, which may be waiting for a
@@ -137,7 +148,7 @@ MessageAnswer QtFrontEnd::ShowMessage(const std::wstring &title, const std::wstr
         if (window && window->isVisible())
             parent = window.data();
     }
-    return RunBox(parent, title, text, icon, buttons);
+    return RunBox(parent, title, text, icon, buttons, defaultNo);
 }
 
 void QtFrontEnd::SetAnswerer(Answerer answerer) { AnswererSlot() = std::move(answerer); }

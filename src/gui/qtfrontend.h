@@ -36,6 +36,7 @@ public:
     void SetStopScanEnabled(bool enabled) override;
     MessageAnswer ShowMessage(const std::wstring &title, const std::wstring &text,
                               MessageIcon icon, MessageButtons buttons) override;
+    MessageAnswer AskDefaultNo(const std::wstring &title, const std::wstring &text) override;
 
     // Applies every queued update now (window thread only).
     void Flush();
@@ -47,6 +48,8 @@ public:
     static MessageAnswer DefaultAnswer(MessageButtons buttons);
 
 private:
+    MessageAnswer Ask(const std::wstring &title, const std::wstring &text, MessageIcon icon,
+                      MessageButtons buttons, bool defaultNo);
     void Post(std::function<void(MainWindow *)> update);
     bool OnWindowThread() const;
 

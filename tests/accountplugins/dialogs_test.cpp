@@ -153,6 +153,31 @@ TEST_F(SettingsDialogs, NzbMatrixKeyIsShownInClearAndAnEmptiedEditKeepsIt) {
     EXPECT_EQ(IniText(ini, "nzbmatrix", "key"), "k3y");
 }
 
+TEST_F(SettingsDialogs, FocusStartsInTheFirstFieldAndTheCutKeepsWholeCharacters) {
+    NzbMatrixSettings matrix{};
+    NzbMatrixSettingsDialog second(nullptr, matrix, ini.c_str(), "NZBMatrix");
+    second.show();
+    QApplication::processEvents();
+    EXPECT_EQ(second.focusWidget(), Control<QLineEdit>(second, 1001));
+
+    // 127 two-byte letters and a three-byte sign are 257 bytes: the sign
+    // goes. "a" and 64 four-byte faces: the last face goes.
+    const QString accented = QString(127, QChar(0xE9)) + QChar(0x20AC);
+    QString faces = QStringLiteral("a");
+    for (int i = 0; i < 64; ++i)
+        faces += QString::fromUtf8("\xF0\x9F\x98\x80");
+    NewzbinSettings newzbin = StoredNewzbin(0);
+    NewzbinSettingsDialog first(nullptr, newzbin, ini.c_str(), "Newzbin");
+    first.show();
+    QApplication::processEvents();
+    EXPECT_EQ(first.focusWidget(), Control<QLineEdit>(first, 1001));
+    Control<QLineEdit>(first, 1001)->setText(accented);
+    Control<QLineEdit>(first, 1002)->setText(faces);
+    Control<QPushButton>(first, 1)->click();
+    EXPECT_EQ(IniText(ini, "newzbin", "user"), accented.left(127).toStdString());
+    EXPECT_EQ(std::string(newzbin.pass), faces.left(1 + 63 * 2).toStdString());
+}
+
 // Configure runs the dialog modally over the parent it is given; the test
 // answers it from the event loop with Cancel.
 void ConfigureAndCancel(const char *libraryPath, const std::string &ini, const std::string &folder,

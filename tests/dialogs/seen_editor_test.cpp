@@ -1,4 +1,6 @@
+#include <QApplication>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -148,6 +150,27 @@ TEST_F(SeenEditorTest, CloseBoxKeepsTheFileButNotTheEntries) {
     EXPECT_EQ(w.result(), QDialog::Rejected);
     EXPECT_FALSE(Has("first"));
     EXPECT_EQ(sandbox.Read("seen.conf"), before);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SeenEditorTest, ColumnsFitBesideTheScrollBarAndLongNamesHaveATip) {
+    const QString longName = QStringLiteral("Long.Show.") + QString(200, QChar('x'));
+    Seen(longName.toStdString(), Now());
+    for (int i = 0; i < 60; ++i)  // enough rows for a vertical scroll bar
+        Seen("show.s01e" + std::to_string(10 + i), Now());
+    EditSeenWindow w;
+    w.show();
+    QApplication::processEvents();
+    QTreeWidget *list = List(w);
+    EXPECT_TRUE(list->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(list->topLevelItem(0)->toolTip(0), longName);
+    EXPECT_TRUE(list->topLevelItem(1)->toolTip(0).isEmpty());
+    list->setColumnWidth(0, list->fontMetrics().horizontalAdvance(longName) + 40);
+    EXPECT_TRUE(list->topLevelItem(0)->toolTip(0).isEmpty());  // widened until it fits
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include "ConfigWindow.h"
 #include "dialog_fixture.h"
+#include "mainwindow.h"
 #include "vorlo/ini.h"
 
 namespace {
@@ -112,6 +113,10 @@ TEST_F(SettingsDialogTest, OpensWithTheMainSettings) {
     EXPECT_FALSE(Control<QRadioButton>(&w, 1008)->isChecked());
     EXPECT_FALSE(Control<QRadioButton>(&w, 1016)->isChecked());
     EXPECT_TRUE(Control<QRadioButton>(&w, 1017)->isChecked());
+    // The desktop's wording for handing a file to its associated program.
+    for (int id : {1008, 1017})
+        EXPECT_EQ(Control<QRadioButton>(&w, id)->text(),
+                  QStringLiteral("Open with the default application"));
     EXPECT_EQ(Control<QLineEdit>(&w, 1003)->text(), QStringLiteral("/srv/nzb/"));
     EXPECT_TRUE(Control<QLineEdit>(&w, 1003)->isReadOnly());
     EXPECT_EQ(Control<QLineEdit>(&w, 1004)->text(), QStringLiteral("/srv/torrent/"));
@@ -122,6 +127,19 @@ TEST_F(SettingsDialogTest, OpensWithTheMainSettings) {
     QTreeWidget *list = List(w);
     EXPECT_EQ(list->headerItem()->text(0), QStringLiteral("Plugin"));
     EXPECT_EQ(list->headerItem()->text(1), QStringLiteral("Status"));
+}
+
+TEST_F(SettingsDialogTest, MinimizeToTrayIsOfferedOnlyWhereThereIsATray) {
+    g_settings.minimizeToTray = 1;
+    for (int tray : {0, 1}) {
+        OverrideSystemTrayAvailable(tray);
+        ConfigWindow w;
+        EXPECT_EQ(Control<QCheckBox>(&w, 1012)->isEnabled(), tray == 1);
+        QTest::mouseClick(Control<QCheckBox>(&w, 1012), Qt::LeftButton);
+        Button(w, 1)->click();
+        EXPECT_EQ(g_settings.minimizeToTray, tray == 1 ? 0 : 1);  // kept while disabled
+    }
+    OverrideSystemTrayAvailable(-1);
 }
 
 TEST_F(SettingsDialogTest, IntervalBelowTenIsRefusedTenIsTaken) {
@@ -137,6 +155,32 @@ TEST_F(SettingsDialogTest, IntervalBelowTenIsRefusedTenIsTaken) {
     Control<QLineEdit>(&w, 1007)->setText(QStringLiteral("10"));
     Button(w, 1)->click();
     EXPECT_EQ(g_settings.SecondsBetweenScans, 10);
+}
+
+TEST_F(SettingsDialogTest, AnIgnoredIntervalIsExplainedAndTheEditStopsAtTheLargest) {
+    g_settings.SecondsBetweenScans = 900;
+    const std::pair<const char *, const wchar_t *> cases[] = {
+        {"5", L"The scan interval must be at least 10 seconds. It stays at 900 seconds."},
+        {"99999999999", L"The scan interval must be a number from 10 to 2147483647 seconds. "
+                        L"It stays at 900 seconds."},
+        {"", nullptr},
+    };
+    for (const auto &c : cases) {
+        asked.clear();
+        ConfigWindow w;
+        Control<QLineEdit>(&w, 1007)->setText(QString::fromLatin1(c.first));
+        Button(w, 1)->click();
+        EXPECT_EQ(g_settings.SecondsBetweenScans, 900) << c.first;
+        ASSERT_EQ(asked.size(), c.second ? 1u : 0u) << c.first;
+        if (c.second) {
+            EXPECT_EQ(asked[0].text, c.second);
+        }
+    }
+    ConfigWindow w;
+    QLineEdit *edit = Control<QLineEdit>(&w, 1007);
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("2x147483648"));
+    EXPECT_EQ(edit->text(), QStringLiteral("214748364"));
 }
 
 TEST_F(SettingsDialogTest, SaveAndCloseReadsEveryControlCloseKeepsTheSettings) {

@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include <cstring>
 #include <ctime>
@@ -218,6 +219,25 @@ TEST_F(ShowEditorTest, DeleteAsksFirstAndLeavesTheFileAlone) {
     Click(w, 1018);
     EXPECT_EQ(ShowCount(), 0);
     EXPECT_TRUE(Edit(w, 1014)->text().isEmpty());  // nothing left to show
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ShowEditorTest, EnterSavesChangesAndEscapeCloses) {
+    AddThree();
+    EditItems w;
+    w.show();
+    Edit(w, 1019)->setText(QStringLiteral("4"));
+    QTest::keyClick(Edit(w, 1019), Qt::Key_Return);
+    EXPECT_EQ(GetShow(0)->Season, 4);
+    EXPECT_TRUE(w.isVisible());
+    Control<QPushButton>(&w, 1013)->setFocus();  // a focused button is the one Enter presses
+    QTest::keyClick(Control<QPushButton>(&w, 1013), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(ShowCount(), 4);
+    QTest::keyClick(Edit(w, 1008), Qt::Key_Escape);
+    EXPECT_FALSE(w.isVisible());
 }
 
 }  // namespace

@@ -1,4 +1,11 @@
 #include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+#include <limits.h>
+#include <clocale>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -175,4 +182,47 @@ TEST_F(WindowTest, EveryCommandThatWaitsForAPassShowsItsNotice) {
     // CheckLock is free again for the check thread.
     EXPECT_TRUE(CheckLock.TryLock(0));
     CheckLock.Unlock();
+}
+
+TEST_F(WindowTest, APathTooLongForTheBufferIsReportedNotTakenForACancel) {
+    // Real folders, so the dialog accepts the place; with the file name the
+    // path passes PATH_MAX.
+    std::string folder = box.Path();
+    while (folder.size() < PATH_MAX - 245) {
+        folder += std::string(200, 'd') + "/";
+        ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    }
+    AnswerFileDialog(folder + std::string(PATH_MAX + 10 - folder.size(), 'f'));
+    Choose(IDM_EXPORT_SHOWS);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, std::wstring(kNoticePathTooLong));
+    AnswerFileDialog(folder + "s");  // longer than 260, within the limit
+    Choose(IDM_EXPORT_SHOWS);
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(fs::exists(folder + "s.qlnshow"));
+}
+
+TEST_F(WindowTest, EnterOnTheEraseQuestionKeepsTheShows) {
+    AddNamedShow("Keep Me");
+    box.Write("other.qlnshow", "");
+    QtFrontEnd::SetAnswerer(nullptr);  // the real box, answered with Enter
+    WhenDialogShows<QMessageBox>([](QMessageBox *question) {
+        EXPECT_EQ(question->defaultButton(), question->button(QMessageBox::No));
+        QTest::keyClick(question, Qt::Key_Return);
+    });
+    AnswerFileDialog(box.File("other.qlnshow"));
+    Choose(IDM_IMPORT_SHOWS);
+    EXPECT_EQ(ShowNames(), std::vector<std::string>{"Keep Me"});
+}
+
+TEST_F(WindowTest, APathTheLocaleCannotHoldIsReportedNotWrittenElsewhere) {
+    AddNamedShow("Alpha");
+    const std::string locale = std::setlocale(LC_CTYPE, nullptr);
+    std::setlocale(LC_CTYPE, "C");  // plain ASCII: no "é"
+    AnswerFileDialog(box.File("s\xC3\xA9ries"));
+    Choose(IDM_EXPORT_SHOWS);
+    std::setlocale(LC_CTYPE, locale.c_str());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, std::wstring(kNoticePathNotConvertible));
+    EXPECT_FALSE(fs::exists("ERROR in wcstombs.qlnshow"));
 }

@@ -2,6 +2,9 @@
 
 #include <QComboBox>
 #include <QFileDialog>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
 
 #include <cstring>
 #include <cwchar>
@@ -177,4 +180,42 @@ TEST(VorloComDlg, APathLongerThanTheBufferIsCutSafelyAndRefused) {
         [&](QFileDialog *dialog) { Accept(dialog, QString::fromStdString(box.File("x"))); });
     EXPECT_FALSE(ShowSaveFileA(&params));
     EXPECT_EQ(narrow[0], '\0');
+}
+
+TEST(VorloComDlg, SaveAsksAboutTheNameWithTheFiltersExtension) {
+    Sandbox box;
+    box.Write("mine.qlnshow", "old");
+    box.Write("plain", "not the file that is written");
+    // "mine" is asked about as mine.qlnshow; "No" keeps the dialog open.
+    for (QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
+        QString asked;
+        WhenDialogShows<QMessageBox>([&](QMessageBox *question) {
+            asked = question->text();
+            question->button(answer)->click();
+        });
+        WhenDialogShows<QFileDialog>([&](QFileDialog *dialog) {
+            Accept(dialog, QString::fromStdString(box.File("mine")));
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        WideRequest request;
+        EXPECT_EQ(ShowSaveFileW(&request.params), answer == QMessageBox::Yes);
+        EXPECT_TRUE(asked.startsWith(QStringLiteral("mine.qlnshow already exists.")));
+        if (answer == QMessageBox::Yes) {
+            EXPECT_EQ(request.Result(), QString::fromStdString(box.File("mine.qlnshow")).toStdWString());
+        }
+    }
+    // An existing file of the typed name is not the one written: no question.
+    bool asked = false;
+    QPointer<QTimer> guard = WhenDialogShows<QMessageBox>([&](QMessageBox *question) {
+        asked = true;
+        question->button(QMessageBox::Yes)->click();
+    });
+    WhenDialogShows<QFileDialog>(
+        [&](QFileDialog *dialog) { Accept(dialog, QString::fromStdString(box.File("plain"))); });
+    WideRequest request;
+    ASSERT_TRUE(ShowSaveFileW(&request.params));
+    delete guard.data();
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(request.Result(), QString::fromStdString(box.File("plain.qlnshow")).toStdWString());
 }

@@ -273,3 +273,60 @@ TEST_F(WindowTest, WebsiteOpensTheHomePageWithTheDesktopHandler) {
     EXPECT_EQ(box.Read("opened.txt"), std::string(kWebsiteUrl));
     EXPECT_TRUE(boxes.empty());
 }
+
+// The same window on a desktop that has a tray.
+class TrayWindowTest : public WindowTest {
+protected:
+    void SetUp() override {
+        OverrideSystemTrayAvailable(1);
+        WindowTest::SetUp();
+    }
+    void TearDown() override {
+        WindowTest::TearDown();
+        OverrideSystemTrayAvailable(-1);
+    }
+    // Activates the icon in turn for each reason; whether the window then shows.
+    bool Activate(std::initializer_list<QSystemTrayIcon::ActivationReason> reasons) {
+        for (QSystemTrayIcon::ActivationReason reason : reasons)
+            emit window->TrayIcon()->activated(reason);
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        return window->isVisible() && !window->isMinimized();
+    }
+};
+
+TEST_F(TrayWindowTest, ASingleClickTogglesTheWindowADoubleClickTogglesItOnce) {
+    g_settings.minimizeToTray = 1;
+    EXPECT_FALSE(Activate({QSystemTrayIcon::Trigger}));
+    EXPECT_TRUE(window->isHidden());
+    EXPECT_TRUE(Activate({QSystemTrayIcon::Trigger}));
+    // An X11 tray reports a double-click as a single activation, then the double one.
+    EXPECT_FALSE(Activate({QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick}));
+    EXPECT_TRUE(Activate({QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick}));
+    EXPECT_FALSE(Activate({QSystemTrayIcon::Context, QSystemTrayIcon::DoubleClick}));
+}
+
+TEST_F(TrayWindowTest, TheTrayMenuRestoresScansAndExits) {
+    QMenu *menu = window->TrayMenu();
+    ASSERT_TRUE(menu && window->TrayIcon()->contextMenu() == menu);
+    QStringList texts;
+    for (QAction *action : menu->actions())
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    EXPECT_EQ(texts.join(QLatin1Char('|')), QStringLiteral("&Restore|Sca&n Now|-|&Exit"));
+    EXPECT_EQ(window->Action(IDM_EXIT)->text(), QStringLiteral("&Exit..."));  // not the tray's
+
+    g_settings.minimizeToTray = 1;
+    Activate({QSystemTrayIcon::Trigger});
+    menu->findChild<QAction *>(QStringLiteral("trayRestore"))->trigger();
+    EXPECT_TRUE(window->isVisible() && !window->isMinimized());
+    menu->findChild<QAction *>(QStringLiteral("trayScanNow"))->trigger();
+    EXPECT_TRUE(checkNow.load());
+    QSignalSpy closed(window.get(), &MainWindow::closed);
+    g_settings.confirmExit = 1;
+    answers = {MessageAnswer::No, MessageAnswer::Yes};
+    menu->findChild<QAction *>(QStringLiteral("trayExit"))->trigger();
+    EXPECT_EQ(closed.count(), 0);
+    menu->findChild<QAction *>(QStringLiteral("trayExit"))->trigger();
+    EXPECT_EQ(closed.count(), 1);
+    EXPECT_EQ(boxes.size(), 2u);
+}

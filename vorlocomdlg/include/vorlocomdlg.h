@@ -59,8 +59,12 @@ VORLOCOMDLG_API void VorloComDlgInit(void);
  * the running QApplication) and returns true when the user chose a file name.
  * False at once, showing nothing, for a NULL request, a NULL buffer or a size
  * below 1. False as well on cancel, an empty result, or a path that does not
- * fit the buffer (the buffer then holds as much of it as fits). Open accepts
- * only an existing file; save asks before replacing an existing one. */
+ * fit the buffer (the buffer then holds as much of it as fits; on a cancel it
+ * is left as it was). Open accepts only an existing file; save asks before
+ * replacing an existing one. When the filter selected in a save dialog is a
+ * single pattern "*.ext", the result is the typed name with ".ext" appended
+ * unless the text from its last '.' already is ".ext" (letter case ignored),
+ * and the question about replacing a file is about that name. */
 VORLOCOMDLG_API bool ShowOpenFileW(FileDialogParams *params);
 VORLOCOMDLG_API bool ShowSaveFileW(FileDialogParams *params);
 VORLOCOMDLG_API bool ShowOpenFileA(FileDialogParams *params);

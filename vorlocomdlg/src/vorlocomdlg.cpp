@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -33,6 +35,7 @@ struct Request {
     QString title;
     QString folder;
     QStringList filters;
+    QStringList patterns;  // each filter's patterns, ';'-separated as given
     int filterIndex = 0;
     bool save = false;
 };
@@ -61,10 +64,9 @@ QString NameFilter(const QString &description, const QString &patterns) {
 // Reads the NUL-separated (description, pattern) pairs, which end with an
 // empty text. An unpaired description at the end is dropped.
 template <typename Char, typename Convert>
-QStringList ReadFilters(const Char *list, Convert convert) {
-    QStringList filters;
+void ReadFilters(const Char *list, Convert convert, Request &request) {
     if (!list)
-        return filters;
+        return;
     const Char *p = list;
     while (*p) {
         const Char *description = p;
@@ -77,10 +79,77 @@ QStringList ReadFilters(const Char *list, Convert convert) {
         while (*p)
             ++p;
         ++p;
-        filters << NameFilter(convert(description), convert(pattern));
+        request.filters << NameFilter(convert(description), convert(pattern));
+        request.patterns << convert(pattern);
     }
-    return filters;
 }
+
+// The extension a filter of exactly one pattern "*.ext" stands for (".ext"),
+// else an empty text.
+QString ExtensionOf(const QString &patterns) {
+    const QString pattern = patterns.trimmed();
+    if (!pattern.startsWith(QStringLiteral("*.")) || pattern.size() < 3)
+        return QString();
+    for (QChar c : pattern.mid(2))
+        if (c == QLatin1Char('*') || c == QLatin1Char('?') || c == QLatin1Char(';') ||
+            c == QLatin1Char('[') || c == QLatin1Char('.') || c.isSpace())
+            return QString();
+    return pattern.mid(1);
+}
+
+// The name a caller writes when it adds the filter's extension to a chosen
+// name: unchanged when the text from its last '.' already is the extension
+// (letter case ignored), else with the extension appended.
+QString WithExtension(const QString &path, const QString &extension) {
+    if (extension.isEmpty())
+        return path;
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    if (dot >= 0 && path.mid(dot).compare(extension, Qt::CaseInsensitive) == 0)
+        return path;
+    return path + extension;
+}
+
+// The file dialog. Saving, it asks before replacing the file that will really
+// be written: the typed name with the selected filter's extension ("mine"
+// with "*.qlnshow" selected is mine.qlnshow), which is also the name it
+// returns. The toolkit's own question would be about the name as typed.
+class FileDialog : public QFileDialog {
+public:
+    FileDialog(QWidget *owner, const QStringList &patterns)
+        : QFileDialog(owner), patterns(patterns) {}
+
+    // The path chosen, once the dialog was accepted.
+    QString Chosen() const { return chosen.isEmpty() ? selectedFiles().value(0) : chosen; }
+
+protected:
+    void accept() override {
+        chosen.clear();
+        const QStringList files = selectedFiles();
+        if (acceptMode() != AcceptSave || files.isEmpty() || QFileInfo(files.first()).isDir()) {
+            QFileDialog::accept();  // opens, or enters a folder
+            return;
+        }
+        const qsizetype index = nameFilters().indexOf(selectedNameFilter());
+        const QString extension = ExtensionOf(patterns.value(index < 0 ? 0 : index));
+        const QString written = WithExtension(files.first(), extension);
+        const QFileInfo info(written);
+        if (info.exists() &&
+            QMessageBox::warning(this, windowTitle(),
+                                 QFileDialog::tr("%1 already exists.\nDo you want to replace it?")
+                                     .arg(info.fileName()),
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) != QMessageBox::Yes)
+            return;
+        chosen = written;
+        // Past QFileDialog's own checks, whose question is about the name
+        // as typed.
+        QDialog::accept();
+    }
+
+private:
+    QStringList patterns;
+    QString chosen;
+};
 
 // Shows the dialog; returns the chosen path or an empty text.
 QString Run(const Request &request) {
@@ -88,11 +157,14 @@ QString Run(const Request &request) {
     if (!app || QThread::currentThread() != app->thread())
         return QString();  // a widget dialog needs the GUI thread of a QApplication
 
-    QPointer<QFileDialog> dialog = new QFileDialog(request.owner);
+    QPointer<FileDialog> dialog = new FileDialog(request.owner, request.patterns);
     dialog->setWindowTitle(request.title);
     if (request.save) {
         dialog->setAcceptMode(QFileDialog::AcceptSave);
         dialog->setFileMode(QFileDialog::AnyFile);
+        // The question about replacing a file is FileDialog's, which the
+        // desktop's native dialog would bypass.
+        dialog->setOption(QFileDialog::DontUseNativeDialog);
     } else {
         dialog->setAcceptMode(QFileDialog::AcceptOpen);
         dialog->setFileMode(QFileDialog::ExistingFile);
@@ -108,11 +180,8 @@ QString Run(const Request &request) {
         dialog->selectFile(request.initialFile);
 
     QString chosen;
-    if (dialog->exec() == QDialog::Accepted && dialog) {
-        const QStringList files = dialog->selectedFiles();
-        if (!files.isEmpty())
-            chosen = files.first();
-    }
+    if (dialog->exec() == QDialog::Accepted && dialog)
+        chosen = dialog->Chosen();
     delete dialog.data();
     return chosen;
 }
@@ -145,7 +214,7 @@ bool ShowWide(FileDialogParams *params, bool save) {
     request.initialFile = FromWide(params->file.w);
     request.title = FromWide(params->title.w);
     request.folder = FromWide(params->initialFolder.w);
-    request.filters = ReadFilters(params->filter.w, FromWide);
+    ReadFilters(params->filter.w, FromWide, request);
     request.filterIndex = params->filterIndex;
     request.save = save;
     const QString chosen = Run(request);
@@ -161,7 +230,7 @@ bool ShowNarrow(FileDialogParams *params, bool save) {
     request.initialFile = FromNarrow(params->file.a);
     request.title = FromNarrow(params->title.a);
     request.folder = FromNarrow(params->initialFolder.a);
-    request.filters = ReadFilters(params->filter.a, FromNarrow);
+    ReadFilters(params->filter.a, FromNarrow, request);
     request.filterIndex = params->filterIndex;
     request.save = save;
     const QString chosen = Run(request);
