@@ -46,7 +46,10 @@ const RawMemory kHeap = {malloc, realloc, free};
 // Longest file name a record keeps (a longer one is cut).
 const size_t kFileNameMax = 255;
 
-struct BlockRecord {
+// Aligned to 8 so that the bytes after it stay 8-aligned where pointers take
+// 4 bytes as well (32-bit builds); on 64-bit builds the record is 48 bytes
+// either way.
+struct alignas(8) BlockRecord {
     // The allocation site's file name, kept once per distinct name (see
     // InternFileName) rather than copied into every record: a small record
     // keeps a tree of many blocks within the caches.

@@ -5,6 +5,10 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <ctime>
+
+// Stored times are 64-bit seconds; a 32-bit time_t would wrap in 2038.
+static_assert(sizeof(time_t) == 8, "time_t must be 64 bits (32-bit builds: _TIME_BITS=64 or __MINGW_USE_VC2005_COMPAT)");
 
 // $XDG_DATA_HOME (or $HOME/.local/share when it is unset, empty or not an
 // absolute path) with "/<app>/" appended, creating the missing base folders
