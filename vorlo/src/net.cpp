@@ -6,6 +6,10 @@
 
 #include <cstdio>
 
+#ifdef _WIN32
+#include <winsock2.h>
+#endif
+
 namespace {
 
 struct NetState {
@@ -20,9 +24,18 @@ NetState &TheState() {
     return *state;
 }
 
+#ifdef _WIN32
+// Winsock 2.2.
+bool StartSockets() {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+}
+void StopSockets() { WSACleanup(); }
+#else
 // Stands for the system's socket start-up; nothing to do on POSIX.
 bool StartSockets() { return true; }
 void StopSockets() {}
+#endif
 
 }  // namespace
 
