@@ -554,6 +554,24 @@ char *zformat(const char *format, ...) {
 }
 
 wchar_t *zwformat(const wchar_t *format, ...) {
+#ifdef _WIN32
+    // The C library there measures wide results; its vswprintf would cut a
+    // long one short without saying so.
+    va_list args;
+    va_start(args, format);
+    int length = _vscwprintf(format, args);
+    va_end(args);
+    if (length < 0)
+        return nullptr;
+    auto *text = static_cast<wchar_t *>(zmalloc((static_cast<size_t>(length) + 1) * sizeof(wchar_t), __FILE__, __LINE__));
+    if (text) {
+        va_start(args, format);
+        _vsnwprintf(text, static_cast<size_t>(length) + 1, format, args);
+        va_end(args);
+        text[length] = L'\0';
+    }
+    return text;
+#else
     // vswprintf cannot measure its result: format into a growing scratch
     // buffer, then keep an exact tracked copy.
     std::vector<wchar_t> scratch(256);
@@ -569,6 +587,7 @@ wchar_t *zwformat(const wchar_t *format, ...) {
             return nullptr;
         scratch.resize(scratch.size() * 4);
     }
+#endif
 }
 
 void MemLeakDump(FILE *out, const void *bytes, size_t count) {

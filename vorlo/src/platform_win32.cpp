@@ -395,6 +395,24 @@ void PlatformReleaseInstanceLock(int fd) {
 }
 
 // Dynamic loader wrappers over LoadLibraryW / GetProcAddress / FreeLibrary.
+// Like dlerror, the last failure's text names what failed and is cleared
+// once it has been read.
+
+namespace {
+
+thread_local std::string g_libError;
+
+void SetLibError(const char *subject) {
+    DWORD error = GetLastError();
+    wchar_t message[256];
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                  message, sizeof message / sizeof message[0], nullptr);
+    while (length > 0 && (message[length - 1] == L'\n' || message[length - 1] == L'\r' || message[length - 1] == L' '))
+        message[--length] = L'\0';
+    g_libError = std::string(subject) + ": " + (length > 0 ? Narrow(message) : "error " + std::to_string(error));
+}
+
+}  // namespace
 
 LibraryHandle LibLoad(const char *path) {
     if (!path || !*path)
@@ -402,6 +420,8 @@ LibraryHandle LibLoad(const char *path) {
     // No "cannot find a DLL" box: a plugin that fails to load is only logged.
     UINT old = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     HMODULE module = LoadLibraryExW(Wide(path).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (!module)
+        SetLibError(path);
     SetErrorMode(old);
     return reinterpret_cast<LibraryHandle>(module);
 }
@@ -410,6 +430,8 @@ void *LibEntry(LibraryHandle library, const char *name) {
     if (!library || !name)
         return nullptr;
     FARPROC entry = GetProcAddress(static_cast<HMODULE>(library), name);
+    if (!entry)
+        SetLibError(name);
     void *address;
     static_assert(sizeof address == sizeof entry, "code and data pointers differ in size");
     memcpy(&address, &entry, sizeof address);
@@ -422,17 +444,8 @@ void LibFree(LibraryHandle library) {
 }
 
 const char *LibError() {
-    static thread_local char text[512];
-    DWORD error = GetLastError();
-    text[0] = '\0';
-    if (error != 0) {
-        wchar_t message[256];
-        DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                                      message, sizeof message / sizeof message[0], nullptr);
-        while (length > 0 && (message[length - 1] == L'\n' || message[length - 1] == L'\r' || message[length - 1] == L' '))
-            message[--length] = L'\0';
-        std::string narrow = length > 0 ? Narrow(message) : "error " + std::to_string(error);
-        CopyOut(narrow.substr(0, sizeof text - 1), text, sizeof text);
-    }
-    return text;
+    static thread_local std::string shown;
+    shown.swap(g_libError);
+    g_libError.clear();
+    return shown.c_str();
 }
