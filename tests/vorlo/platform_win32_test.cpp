@@ -1,5 +1,8 @@
 // Platform layer on Windows: where the folders are, names beyond the system
 // code page, the LockFileEx instance lock, replacing writes and the loader.
+#include "vorlo/config.h"
+#include "vorlo/folder.h"
+#include "vorlo/ini.h"
 #include "vorlo/library.h"
 #include "vorlo/platform.h"
 
@@ -93,6 +96,21 @@ TEST(WindowsFiles, NamesBeyondTheCodePage) {
     EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(box.Path()) / L"\u65e5" / wideName));
     EXPECT_TRUE(PlatformWriteFileAtomic(box.File(name).c_str(), "new", 3));
     EXPECT_EQ(PlatformMoveFile(box.File(name).c_str(), box.File("\xE6\x97\xA5\\" + name).c_str()), EEXIST);
+
+    // The folder lister, the configuration reader and the INI calls take the
+    // same names.
+    FileFinder finder(box.File("\xE6\x97\xA5").c_str());
+    char entry[1024];
+    bool found = false;
+    while (finder.Next(entry))
+        found = found || name == entry;
+    EXPECT_TRUE(found);
+    ASSERT_TRUE(PlatformWriteFileAtomic(box.File(name + ".conf").c_str(), "Quill {\n};\n", 12));
+    Universal_Config config;
+    EXPECT_TRUE(config.LoadFile(box.File(name + ".conf").c_str(), nullptr));
+    EXPECT_NE(config.GetSection(nullptr, "Quill"), nullptr);
+    EXPECT_EQ(IniWriteString(box.File(name + ".ini").c_str(), "plugins", "ezrss", "1"), 0);
+    EXPECT_EQ(IniReadInt(box.File(name + ".ini").c_str(), "plugins", "ezrss", 0), 1);
 }
 
 // The replacing write goes through MoveFileExW: the C library's rename

@@ -161,7 +161,7 @@ bool ReadLine(FILE *stream, std::string &line) {
 // Windows has no FIFOs in the file system; devices ("NUL", "CON") are what
 // the regular-file check refuses there.
 FILE *OpenInclude(const char *path) {
-    FILE *stream = fopen(path, "rb");
+    FILE *stream = PlatformOpenFile(path, "rb");
     struct stat st;
     if (stream && (fstat(fileno(stream), &st) != 0 || !S_ISREG(st.st_mode))) {
         fclose(stream);
@@ -586,7 +586,7 @@ bool Universal_Config::ReadStream(FILE *stream, const char *fileName, VR_SECTION
 bool Universal_Config::LoadFile(const char *path, VR_SECTION *start) {
     if (!path)
         return false;
-    FILE *stream = fopen(path, "rb");
+    FILE *stream = PlatformOpenFile(path, "rb");
     if (!stream)
         return false;
     bool result = ReadStream(stream, path, start);

@@ -168,7 +168,7 @@ char *IniReadString(const char *path, const char *section, const char *key, char
                     const char *def) {
     if (!dest || size <= 0)
         return nullptr;
-    FILE *stream = path ? fopen(path, "rb") : nullptr;
+    FILE *stream = path ? PlatformOpenFile(path, "rb") : nullptr;
     if (!stream)
         return CopyDefault(dest, size, def);
     char *text = ReadWholeStream(stream);
@@ -235,7 +235,7 @@ int IniWriteString(const char *path, const char *section, const char *key, const
     if (!path || !section || !key || !value)
         return -1;
     std::string out;
-    FILE *stream = fopen(path, "rb");
+    FILE *stream = PlatformOpenFile(path, "rb");
     if (!stream) {
         // Only a file that does not exist is started afresh; one that exists
         // but cannot be read is left alone rather than replaced.

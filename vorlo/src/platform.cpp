@@ -350,3 +350,11 @@ void PlatformReleaseInstanceLock(int fd) {
     flock(fd, LOCK_UN);
     close(fd);
 }
+
+FILE *PlatformOpenFile(const char *path, const char *mode) {
+    if (!path || !mode) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    return fopen(path, mode);
+}

@@ -264,6 +264,14 @@ FILE *PlatformCreateFile(const char *path) {
     return stream;
 }
 
+FILE *PlatformOpenFile(const char *path, const char *mode) {
+    if (!path || !mode) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    return _wfopen(Wide(path).c_str(), Wide(mode).c_str());
+}
+
 void PlatformProgramFolder(char *out, size_t size) {
     std::wstring exe(32768, L'\0');
     DWORD length = GetModuleFileNameW(nullptr, &exe[0], static_cast<DWORD>(exe.size()));

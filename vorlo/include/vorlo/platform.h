@@ -32,6 +32,9 @@ void PlatformRemovePrivateTempFolder();
 // when any file or link of that name exists) and readable by this user only
 // (0600). NULL with errno set on failure.
 FILE *PlatformCreateFile(const char *path);
+// fopen for a UTF-8 path. (Windows: through _wfopen, since the narrow C
+// calls there read names in the system code page.) NULL with errno set.
+FILE *PlatformOpenFile(const char *path, const char *mode);
 // The folder of the running executable (/proc/self/exe), ending in '/'.
 void PlatformProgramFolder(char *out, size_t size);
 
