@@ -1,5 +1,5 @@
 # 32-bit Linux build (g++ -m32, from g++-multilib) of the support library and
-# its suites (-DQUILLON_SUPPORT_ONLY=ON): checks the 32-bit layouts and the
+# its suites (-DQUILLON_PARTS=support): checks the 32-bit layouts and the
 # tracker's alignment. GoogleTest comes from the prefix that
 # `scripts/windows-deps linux-m32` fills ($QUILLON_WIN_PREFIX, else
 # ~/.cache/quillon-win/i686-linux-gnu).
