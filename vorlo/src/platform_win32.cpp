@@ -288,7 +288,12 @@ void PlatformProgramFolder(char *out, size_t size) {
 bool PlatformOpen(const char *target) {
     if (!target || !*target)
         return false;
+    // The shell may hand the file to an extension: COM must be started on the
+    // calling thread (the check thread has not started it otherwise).
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     HINSTANCE result = ShellExecuteW(nullptr, L"open", Wide(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (SUCCEEDED(com))
+        CoUninitialize();
     return reinterpret_cast<intptr_t>(result) > 32;
 }
 

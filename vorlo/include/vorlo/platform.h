@@ -1,6 +1,12 @@
-// The small POSIX platform layer: where files go, opening documents with the
+// The small platform layer: where files go, opening documents with the
 // desktop's handler, moving files without replacing, and the single-instance
 // lock. Paths are folder paths ending in '/' unless stated otherwise.
+// platform.cpp and atomicfile.cpp implement it on POSIX as described below;
+// platform_win32.cpp on Windows, where paths are UTF-8 (UTF-16 at the system
+// calls), folders end in a backslash, the data folder is "%APPDATA%\<app>\",
+// the temporary folder is GetTempPathW's, the private one "<temp>quillon\<pid>\",
+// PlatformOpen is ShellExecuteW "open", moves are MoveFileExW without
+// replacing, and the instance lock is LockFileEx on the file's first byte.
 #pragma once
 
 #include <cstddef>
