@@ -99,8 +99,13 @@ int main(int argc, char **argv) {
     std::string folder;
     if (dataFolder) {
         folder = dataFolder;
+#ifdef _WIN32
+        if (folder.empty() || (folder.back() != '/' && folder.back() != '\\'))
+            folder += '\\';
+#else
         if (folder.empty() || folder.back() != '/')
             folder += '/';
+#endif
     }
 
 #ifdef _WIN32

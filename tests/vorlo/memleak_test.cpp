@@ -380,3 +380,23 @@ TEST_F(MemLeak, ThreadsAllocateAndFreeAtTheSameTime) {
         t.join();
     EXPECT_EQ(GetCapturedStdout(), "");  // no block was lost or damaged
 }
+
+// Callers store doubles and 64-bit integers in tracked blocks: every user
+// pointer is 8-aligned, on 32-bit builds too (where pointers are 4 bytes),
+// for any size and after a resize.
+TEST_F(MemLeak, UserPointersStayEightByteAligned) {
+    std::vector<void *> pointers;
+    for (size_t size = 1; size <= 41; size++) {
+        void *p = ZMALLOC(size);
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % 8, 0u) << size;
+        pointers.push_back(p);
+    }
+    for (void *&p : pointers) {
+        p = ZREALLOC(p, 4099);
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % 8, 0u);
+    }
+    for (void *p : pointers)
+        ZFREE(p);
+}
