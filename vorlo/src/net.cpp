@@ -1,5 +1,6 @@
-// Counted network start-up and clean-up. POSIX sockets need no start-up, so
-// the first start-up always succeeds; the count still pairs the calls.
+// Counted network start-up and clean-up. Windows starts Winsock 2.2 on the
+// first call and stops it on the last; POSIX sockets need no start-up, so
+// there the first start-up always succeeds. The count pairs the calls.
 #include "vorlo/net.h"
 
 #include "vorlo/lock.h"
