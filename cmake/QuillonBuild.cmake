@@ -3,6 +3,17 @@
 
 set(QUILLON_WARNINGS -Wall -Wextra)
 
+# Times are 64-bit seconds everywhere. 32-bit targets default to a 32-bit
+# time_t (glibc without _TIME_BITS, i686 mingw without the VC2005 switch),
+# which would end in 2038; vorlo/platform.h refuses to build with one.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  if(WIN32)
+    add_compile_definitions(__MINGW_USE_VC2005_COMPAT)
+  else()
+    add_compile_definitions(_FILE_OFFSET_BITS=64 _TIME_BITS=64)
+  endif()
+endif()
+
 if(QUILLON_SANITIZE)
   set(_san_flags -fsanitize=${QUILLON_SANITIZE} -fno-omit-frame-pointer)
   if(QUILLON_SANITIZE MATCHES "undefined")

@@ -15,6 +15,23 @@ set(QUILLON_TEST_ENV
   "ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:fast_unwind_on_malloc=0"
   "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp"
   "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+# Windows builds run their tests under Wine, in a Wine prefix of the build
+# tree's own (its %APPDATA% and temporary folder are throwaway too), without
+# Wine's debug output or its offers to install Mono and Gecko.
+set(QUILLON_TEST_EMULATOR)
+set(QUILLON_TEST_DISCOVERY)
+if(CMAKE_CROSSCOMPILING)
+  if(WIN32)
+    list(APPEND QUILLON_TEST_ENV
+      "WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix"
+      "WINEDEBUG=-all"
+      "WINEDLLOVERRIDES=mscoree,mshtml=")
+  endif()
+  set(QUILLON_TEST_EMULATOR ${CMAKE_CROSSCOMPILING_EMULATOR})
+  # Listing the tests needs the emulator: done when ctest runs, not after
+  # every link (and never for a target that can only be built).
+  set(QUILLON_TEST_DISCOVERY DISCOVERY_MODE PRE_TEST)
+endif()
 
 function(quillon_add_gtest name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
@@ -25,8 +42,8 @@ function(quillon_add_gtest name)
   # gtest_discover_tests as an ENVIRONMENT property, a list of several
   # variables is split up: only the first would be set.)
   set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR
-    ${CMAKE_COMMAND} -E env ${QUILLON_TEST_ENV})
-  gtest_discover_tests(${name}
+    ${CMAKE_COMMAND} -E env ${QUILLON_TEST_ENV} ${QUILLON_TEST_EMULATOR})
+  gtest_discover_tests(${name} ${QUILLON_TEST_DISCOVERY}
     DISCOVERY_TIMEOUT 120
     PROPERTIES TIMEOUT 300 LABELS ${name})
 endfunction()

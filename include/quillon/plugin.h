@@ -172,7 +172,10 @@ static inline bool QLN_HostHasEntry(const struct QLN_HOST_API *host, size_t offs
 typedef int (*QLN_NumPluginsFn)(void);
 typedef QLN_PLUGIN *(*QLN_GetPluginFn)(int index);
 
-#if defined(__GNUC__)
+#if defined(_WIN32)
+/* Only what is marked is exported from a DLL (otherwise every global is). */
+#define QLN_EXPORT __declspec(dllexport)
+#elif defined(__GNUC__)
 #define QLN_EXPORT __attribute__((visibility("default")))
 #else
 #define QLN_EXPORT

@@ -23,7 +23,7 @@ bool IsPluginFileName(const char *name) {
     if (!name || StrNICmp(name, "qln_", 4) != 0)
         return false;
     const char *dot = std::strrchr(name, '.');
-    return dot && StrICmp(dot, ".so") == 0;
+    return dot && StrICmp(dot, kLibrarySuffix) == 0;
 }
 
 void LoadPluginFolder(const char *folder) {

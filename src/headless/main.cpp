@@ -12,7 +12,8 @@
 //                  same when the environment holds QUILLON_SCAN_NOW=1); the
 //                  pass starts as soon as a plugin is enabled
 //   --passes N     exit after N passes have ended (0, the default: run on)
-// The program also exits on SIGTERM, SIGINT or SIGHUP. Exit code 0, or the
+// The program also exits on SIGTERM, SIGINT or SIGHUP (on Windows: Ctrl+C,
+// Ctrl+Break, closing the console, log-off or shut-down). Exit code 0, or the
 // start-up failure's code (0 when another copy runs, 1 when libcurl fails).
 #include <atomic>
 #include <chrono>
@@ -30,6 +31,10 @@
 #include "lifecycle.h"
 #include "log.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 // The signal may arrive on any thread (the check thread too), so the flag is
@@ -38,7 +43,23 @@ namespace {
 std::atomic<bool> stopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "the flag is set in a signal handler");
 
+#ifdef _WIN32
+// Runs on a thread of its own. For a console close, log-off or shut-down the
+// system ends the process once the handler returns, so it waits until the
+// normal exit sequence has run (the system allows a few seconds).
+std::atomic<bool> exitDone{false};
+
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    stopRequested = true;
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+        while (!exitDone)
+            Sleep(50);
+    }
+    return TRUE;
+}
+#else
 void OnSignal(int) { stopRequested = true; }
+#endif
 
 int Usage() {
     std::fprintf(stderr, "usage: quillon-headless [--data FOLDER] [--scan-now] [--passes N]\n");
@@ -78,16 +99,25 @@ int main(int argc, char **argv) {
     std::string folder;
     if (dataFolder) {
         folder = dataFolder;
+#ifdef _WIN32
+        if (folder.empty() || (folder.back() != '/' && folder.back() != '\\'))
+            folder += '\\';
+#else
         if (folder.empty() || folder.back() != '/')
             folder += '/';
+#endif
     }
 
+#ifdef _WIN32
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+#else
     struct sigaction action {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
+#endif
 
     RecordingFrontEnd frontEnd;
     frontEnd.SetEcho(true);
@@ -109,5 +139,8 @@ int main(int argc, char **argv) {
     code = HostExit(nullptr, nullptr);
     std::fflush(stdout);
     SetFrontEnd(nullptr);
+#ifdef _WIN32
+    exitDone = true;
+#endif
     return code;
 }

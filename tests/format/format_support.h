@@ -9,6 +9,29 @@
 #include <cstdio>
 #include <string>
 
+#ifdef _WIN32
+#include <atomic>
+#include <filesystem>
+
+#include <process.h>
+
+// No fmemopen there: the text goes through a temporary file that is deleted
+// when it is closed ("D").
+inline FILE *fmemopen(void *bytes, size_t size, const char *) {
+    static std::atomic<unsigned> counter{0};
+    std::string name = (std::filesystem::temp_directory_path() /
+                        ("quillon-text-" + std::to_string(_getpid()) + "-" +
+                         std::to_string(counter++)))
+                           .string();
+    FILE *stream = fopen(name.c_str(), "w+bD");
+    if (stream) {
+        fwrite(bytes, 1, size, stream);
+        rewind(stream);
+    }
+    return stream;
+}
+#endif
+
 #include "vorlo/config.h"
 #include "vorlo/memleak.h"
 

@@ -5,16 +5,32 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
 
 Sandbox::Sandbox() {
+#ifdef _WIN32
+    // No mkdtemp: a random name, created only when it is new.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path.empty(); attempt++) {
+        char name[32];
+        snprintf(name, sizeof name, "quillon-test-%08x", static_cast<unsigned>(random()));
+        fs::path candidate = fs::temp_directory_path() / name;
+        std::error_code ec;
+        if (fs::create_directory(candidate, ec) && !ec)
+            path = candidate.string() + "\\";
+    }
+    if (path.empty())
+        throw std::runtime_error("cannot create a sandbox folder");
+#else
     std::string tmpl = (fs::temp_directory_path() / "quillon-test-XXXXXX").string();
     if (!mkdtemp(tmpl.data()))
         throw std::runtime_error("mkdtemp failed");
     path = tmpl + "/";
+#endif
 }
 
 Sandbox::~Sandbox() {

@@ -11,7 +11,7 @@ public:
     Sandbox(const Sandbox &) = delete;
     Sandbox &operator=(const Sandbox &) = delete;
 
-    // The folder, ending in '/'.
+    // The folder, ending in the platform's separator.
     const std::string &Path() const { return path; }
     // Path() + name.
     std::string File(const std::string &name) const { return path + name; }

@@ -68,8 +68,16 @@ TEST(FileFinder, CloseEndsTheSearchAndReleasesThePattern) {
     EXPECT_EQ(MemLeakBlocks(), blocks);
 }
 
+#ifdef _WIN32
+#define SYSTEM_MATH_LIBRARY "msvcrt.dll"
+#define LIBRARY_SUFFIX ".dll"
+#else
+#define SYSTEM_MATH_LIBRARY "libm.so.6"
+#define LIBRARY_SUFFIX ".so"
+#endif
+
 TEST(Library, LoadsFindsAndReportsErrors) {
-    LibraryHandle libm = LibLoad("libm.so.6");
+    LibraryHandle libm = LibLoad(SYSTEM_MATH_LIBRARY);
     ASSERT_NE(libm, nullptr) << LibError();
     auto cosine = reinterpret_cast<double (*)(double)>(LibEntry(libm, "cos"));
     ASSERT_NE(cosine, nullptr);
@@ -80,10 +88,10 @@ TEST(Library, LoadsFindsAndReportsErrors) {
     LibFree(libm);
 
     Sandbox box;
-    box.Write("qln_broken.so", "not a library");
-    EXPECT_EQ(LibLoad(box.File("qln_broken.so").c_str()), nullptr);
-    EXPECT_NE(std::string(LibError()).find("qln_broken.so"), std::string::npos);
-    EXPECT_EQ(LibLoad(box.File("absent.so").c_str()), nullptr);
+    box.Write("qln_broken" LIBRARY_SUFFIX, "not a library");
+    EXPECT_EQ(LibLoad(box.File("qln_broken" LIBRARY_SUFFIX).c_str()), nullptr);
+    EXPECT_NE(std::string(LibError()).find("qln_broken" LIBRARY_SUFFIX), std::string::npos);
+    EXPECT_EQ(LibLoad(box.File("absent" LIBRARY_SUFFIX).c_str()), nullptr);
     EXPECT_STRNE(LibError(), "");
     LibFree(nullptr);
 }

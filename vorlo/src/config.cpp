@@ -9,7 +9,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#define getc_unlocked _getc_nolock
+#else
 #include <unistd.h>
+#endif
 
 #include "vorlo/memleak.h"
 #include "vorlo/platform.h"
@@ -151,6 +157,31 @@ bool ReadLine(FILE *stream, std::string &line) {
 // Opens an included file for reading. Only regular files are read: a device
 // or a pipe could block or never end. The open itself does not wait (a FIFO
 // without a writer would block a plain open).
+#ifdef _WIN32
+// Windows has no FIFOs in the file system; devices ("NUL", "CON") are what
+// the regular-file check refuses there.
+FILE *OpenInclude(const char *path) {
+    FILE *stream = PlatformOpenFile(path, "rb");
+    struct stat st;
+    if (stream && (fstat(fileno(stream), &st) != 0 || !S_ISREG(st.st_mode))) {
+        fclose(stream);
+        return nullptr;
+    }
+    return stream;
+}
+
+// The file's volume and index: the C library's st_ino is 0 for every file
+// there, which would make every include look like a cycle.
+bool FileIdentity(int fd, unsigned long long &volume, unsigned long long &index) {
+    HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (file == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file, &info))
+        return false;
+    volume = info.dwVolumeSerialNumber;
+    index = (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+#else
 FILE *OpenInclude(const char *path) {
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
@@ -167,14 +198,23 @@ FILE *OpenInclude(const char *path) {
     return stream;
 }
 
+bool FileIdentity(int fd, unsigned long long &volume, unsigned long long &index) {
+    struct stat st;
+    if (fstat(fd, &st) != 0)
+        return false;
+    volume = static_cast<unsigned long long>(st.st_dev);
+    index = static_cast<unsigned long long>(st.st_ino);
+    return true;
+}
+#endif
+
 // True when the stream is a file that is already being read (an include cycle).
 bool IsOpen(const std::vector<std::pair<unsigned long long, unsigned long long>> &files, FILE *stream) {
-    struct stat st;
-    if (fstat(fileno(stream), &st) != 0)
+    unsigned long long volume, index;
+    if (!FileIdentity(fileno(stream), volume, index))
         return true;
     for (const auto &file : files)
-        if (file.first == static_cast<unsigned long long>(st.st_dev) &&
-            file.second == static_cast<unsigned long long>(st.st_ino))
+        if (file.first == volume && file.second == index)
             return true;
     return false;
 }
@@ -552,10 +592,10 @@ bool Universal_Config::ReadStream(FILE *stream, const char *fileName, VR_SECTION
         openFiles.clear();
     struct stat st;
     int fd = fileno(stream);
-    bool tracked = fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    unsigned long long volume = 0, index = 0;
+    bool tracked = fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && FileIdentity(fd, volume, index);
     if (tracked)
-        openFiles.emplace_back(static_cast<unsigned long long>(st.st_dev),
-                               static_cast<unsigned long long>(st.st_ino));
+        openFiles.emplace_back(volume, index);
 
     VR_SECTION *current = start;
     int lineNumber = 0;
@@ -661,7 +701,7 @@ bool Universal_Config::ReadStream(FILE *stream, const char *fileName, VR_SECTION
 bool Universal_Config::LoadFile(const char *path, VR_SECTION *start) {
     if (!path)
         return false;
-    FILE *stream = fopen(path, "rb");
+    FILE *stream = PlatformOpenFile(path, "rb");
     if (!stream)
         return false;
     bool result = ReadStream(stream, path, start);

@@ -3,6 +3,11 @@
 
 #include <chrono>
 
+#ifdef _WIN32
+#include <windows.h>
+
+uint32_t CurrentThreadId() { return static_cast<uint32_t>(GetCurrentThreadId()); }
+#else
 #include <pthread.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -25,6 +30,7 @@ uint32_t CurrentThreadId() {
     }
     return cachedThreadId;
 }
+#endif
 
 Mutex::Mutex(const char *) {}
 

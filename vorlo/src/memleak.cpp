@@ -46,7 +46,10 @@ const RawMemory kHeap = {malloc, realloc, free};
 // Longest file name a record keeps (a longer one is cut).
 const size_t kFileNameMax = 255;
 
-struct BlockRecord {
+// Aligned to 8 so that the bytes after it stay 8-aligned where pointers take
+// 4 bytes as well (32-bit builds); on 64-bit builds the record is 48 bytes
+// either way.
+struct alignas(8) BlockRecord {
     // The allocation site's file name, kept once per distinct name (see
     // InternFileName) rather than copied into every record: a small record
     // keeps a tree of many blocks within the caches.
@@ -626,6 +629,24 @@ char *zformat(const char *format, ...) {
 }
 
 wchar_t *zwformat(const wchar_t *format, ...) {
+#ifdef _WIN32
+    // The C library there measures wide results; its vswprintf would cut a
+    // long one short without saying so.
+    va_list args;
+    va_start(args, format);
+    int length = _vscwprintf(format, args);
+    va_end(args);
+    if (length < 0)
+        return nullptr;
+    auto *text = static_cast<wchar_t *>(zmalloc((static_cast<size_t>(length) + 1) * sizeof(wchar_t), __FILE__, __LINE__));
+    if (text) {
+        va_start(args, format);
+        _vsnwprintf(text, static_cast<size_t>(length) + 1, format, args);
+        va_end(args);
+        text[length] = L'\0';
+    }
+    return text;
+#else
     // vswprintf cannot measure its result: format into a growing scratch
     // buffer, then keep an exact tracked copy.
     std::vector<wchar_t> scratch(256);
@@ -641,6 +662,7 @@ wchar_t *zwformat(const wchar_t *format, ...) {
             return nullptr;
         scratch.resize(scratch.size() * 4);
     }
+#endif
 }
 
 void MemLeakDump(FILE *out, const void *bytes, size_t count) {

@@ -1,10 +1,15 @@
-// Counted network start-up and clean-up. POSIX sockets need no start-up, so
-// the first start-up always succeeds; the count still pairs the calls.
+// Counted network start-up and clean-up. Windows starts Winsock 2.2 on the
+// first call and stops it on the last; POSIX sockets need no start-up, so
+// there the first start-up always succeeds. The count pairs the calls.
 #include "vorlo/net.h"
 
 #include "vorlo/lock.h"
 
 #include <cstdio>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#endif
 
 namespace {
 
@@ -20,9 +25,18 @@ NetState &TheState() {
     return *state;
 }
 
+#ifdef _WIN32
+// Winsock 2.2.
+bool StartSockets() {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+}
+void StopSockets() { WSACleanup(); }
+#else
 // Stands for the system's socket start-up; nothing to do on POSIX.
 bool StartSockets() { return true; }
 void StopSockets() {}
+#endif
 
 }  // namespace
 

@@ -411,3 +411,11 @@ std::vector<PlatformFileEntry> PlatformListFiles(const char *folder) {
 int PlatformRemoveFile(const char *path) { return path && unlink(path) == 0 ? 0 : (path ? errno : EINVAL); }
 
 void PlatformIgnoreFileSizeSignal() { signal(SIGXFSZ, SIG_IGN); }
+
+FILE *PlatformOpenFile(const char *path, const char *mode) {
+    if (!path || !mode) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    return fopen(path, mode);
+}

@@ -7,8 +7,39 @@
 #include <cstring>
 #include <cwchar>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 const char *const kBlanks = " \t\r\n";
 
+#ifdef _WIN32
+// Narrow text is UTF-8 inside the program on Windows too (the system code
+// page cannot hold every file or show name); wide text is UTF-16.
+char *ToNarrow(const wchar_t *text) {
+    if (!text)
+        return nullptr;
+    int length = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 0)
+        return ZSTRDUP("ERROR in wcstombs");
+    auto *out = static_cast<char *>(ZMALLOC(static_cast<size_t>(length)));
+    if (out)
+        WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, out, length, nullptr, nullptr);
+    return out;
+}
+
+wchar_t *ToWide(const char *text) {
+    if (!text)
+        return nullptr;
+    int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
+    if (length <= 0)
+        return ZWCSDUP(L"ERROR in mbstowcs");
+    auto *out = static_cast<wchar_t *>(ZMALLOC(static_cast<size_t>(length) * sizeof(wchar_t)));
+    if (out)
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, out, length);
+    return out;
+}
+#else
 char *ToNarrow(const wchar_t *text) {
     if (!text)
         return nullptr;
@@ -39,6 +70,7 @@ wchar_t *ToWide(const char *text) {
     }
     return out;
 }
+#endif
 
 char *Trim(char *text, const char *set, int sides) {
     if (!text || !set)

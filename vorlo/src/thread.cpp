@@ -9,6 +9,10 @@
 #include <cstdio>
 #include <cstring>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 struct ThreadList {
@@ -48,6 +52,17 @@ void *ThreadMain(void *arg) {
     char shortName[16] = {};
     memcpy(shortName, record->name, strnlen(record->name, sizeof shortName - 1));
     pthread_setname_np(pthread_self(), shortName);
+#ifdef _WIN32
+    // The whole name for debuggers and tools (Windows 10 and later).
+    typedef HRESULT(WINAPI * SetDescription)(HANDLE, PCWSTR);
+    FARPROC entry = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetThreadDescription");
+    wchar_t wide[256];
+    if (entry && MultiByteToWideChar(CP_UTF8, 0, record->name, -1, wide, 256) > 0) {
+        SetDescription set;
+        memcpy(&set, &entry, sizeof set);
+        set(GetCurrentThread(), wide);
+    }
+#endif
     record->routine(record);
     return nullptr;
 }

@@ -18,6 +18,10 @@ public:
 
 private:
     char *pattern;  // folder + separator + "*"; cut to the folder on first Next
+#ifdef _WIN32
+    _WDIR *dir;  // names are listed as UTF-16 and handed out as UTF-8
+#else
     DIR *dir;
+#endif
     bool started;
 };

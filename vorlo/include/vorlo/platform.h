@@ -1,6 +1,12 @@
-// The small POSIX platform layer: where files go, opening documents with the
+// The small platform layer: where files go, opening documents with the
 // desktop's handler, moving files without replacing, and the single-instance
 // lock. Paths are folder paths ending in '/' unless stated otherwise.
+// platform.cpp and atomicfile.cpp implement it on POSIX as described below;
+// platform_win32.cpp on Windows, where paths are UTF-8 (UTF-16 at the system
+// calls), folders end in a backslash, the data folder is "%APPDATA%\<app>\",
+// the temporary folder is GetTempPathW's, the private one "<temp>quillon\<pid>\",
+// PlatformOpen is ShellExecuteW "open", moves are MoveFileExW without
+// replacing, and the instance lock is LockFileEx on the file's first byte.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +14,10 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+#include <ctime>
+
+// Stored times are 64-bit seconds; a 32-bit time_t would wrap in 2038.
+static_assert(sizeof(time_t) == 8, "time_t must be 64 bits (32-bit builds: _TIME_BITS=64 or __MINGW_USE_VC2005_COMPAT)");
 
 // $XDG_DATA_HOME (or $HOME/.local/share when it is unset, empty or not an
 // absolute path) with "/<app>/" appended, creating the missing base folders
@@ -52,6 +62,9 @@ int PlatformRemoveFile(const char *path);
 // killing the program with SIGXFSZ.
 void PlatformIgnoreFileSizeSignal();
 
+// fopen for a UTF-8 path. (Windows: through _wfopen, since the narrow C
+// calls there read names in the system code page.) NULL with errno set.
+FILE *PlatformOpenFile(const char *path, const char *mode);
 // The folder of the running executable (/proc/self/exe), ending in '/'.
 void PlatformProgramFolder(char *out, size_t size);
 
