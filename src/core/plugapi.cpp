@@ -193,7 +193,7 @@ bool WriteNewFile(const std::string &path, const std::string &text) {
     if (!file)
         return false;
     bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    written = std::fflush(file) == 0 && fsync(fileno(file)) == 0 && written;
+    written = PlatformSyncFile(file) && written;
     int error = errno;
     written = std::fclose(file) == 0 && written;
     if (!written) {

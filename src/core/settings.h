@@ -3,9 +3,6 @@
 
 #include <cstdint>
 
-constexpr int64_t kIntervalMin = 10;
-constexpr int64_t kIntervalMax = 2147483647;
-
 struct HostPaths {
     char DataFolder[1024];       // ends in '/'
     char MainConf[1024];

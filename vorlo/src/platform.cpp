@@ -359,6 +359,10 @@ void PlatformReleaseInstanceLock(int fd) {
     close(fd);
 }
 
+bool PlatformSyncFile(FILE *file) {
+    return file && std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+}
+
 FILE *PlatformOpenRegularFile(const char *path, bool *notRegular) {
     bool unused;
     if (!notRegular)

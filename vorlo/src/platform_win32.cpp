@@ -545,3 +545,7 @@ int PlatformRemoveFile(const char *path) {
 
 // Windows has no file-size signal: a write past a quota simply fails.
 void PlatformIgnoreFileSizeSignal() {}
+
+bool PlatformSyncFile(FILE *file) {
+    return file && std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
+}

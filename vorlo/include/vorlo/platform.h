@@ -41,6 +41,9 @@ void PlatformRemovePrivateTempFolder();
 // when any file or link of that name exists) and readable by this user only
 // (0600). NULL with errno set on failure.
 FILE *PlatformCreateFile(const char *path);
+// Flushes `file`'s buffer and the system's cache of it to the disk; false
+// (errno set) when either fails.
+bool PlatformSyncFile(FILE *file);
 // Opens `path` for binary reading only when it is a regular file (a link is
 // followed to what it names). A pipe, device or folder is never opened in a
 // way that could block or never end: NULL with *notRegular set true. Any
