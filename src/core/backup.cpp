@@ -18,13 +18,16 @@ namespace {
 
 const size_t kCopyBlock = 32768;
 
-bool NameTaken(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
+// Any entry of that name (a file, a folder, or a link to either) takes it.
+bool NameTaken(const std::string &path) {
+    return PlatformFileExists(path.c_str()) || PlatformFolderExists(path.c_str());
+}
 
 std::string Candidate(const char *folder, const char *name, const struct tm &date, int counter) {
     char suffix[64];
     std::snprintf(suffix, sizeof suffix, ".%02d%02d%04d%02d", date.tm_mon + 1, date.tm_mday,
                   date.tm_year + 1900, counter);
-    return std::string(folder) + "/" + name + suffix;
+    return std::string(folder) + kPathSeparator + name + suffix;
 }
 
 // True for "<name>.<date><counter>": eight date digits and at least two
@@ -59,7 +62,7 @@ void PruneBackups(const char *name) {
     for (size_t i = 0; i < backups.size(); ++i) {
         if (i == newest || backups[i].modified >= limit)
             continue;
-        std::string path = std::string(g_paths.BackupFolder) + "/" + backups[i].name;
+        std::string path = std::string(g_paths.BackupFolder) + kPathSeparator + backups[i].name;
         PlatformRemoveFile(path.c_str());
     }
 }
@@ -91,7 +94,7 @@ void AutoBackup(const char *path) {
     // The copy is made under a temporary name and gets its backup name only
     // when it is complete, so every backup is a whole copy even when the disk
     // fills up or the program is killed while copying.
-    std::string temp = std::string(folder) + "/" + TempBackupName(name);
+    std::string temp = std::string(folder) + kPathSeparator + TempBackupName(name);
     // Created new and readable by this user only, as the file it copies.
     PlatformRemoveFile(temp.c_str());
     FILE *out = PlatformCreateFile(temp.c_str());
@@ -119,7 +122,7 @@ void AutoBackup(const char *path) {
         written = false;
     if (!written) {
         Log("Error writing %s!", target.c_str());
-        std::remove(temp.c_str());
+        PlatformRemoveFile(temp.c_str());
         return;
     }
     // Never replaces a backup: a name taken meanwhile moves on to the next.
@@ -128,7 +131,7 @@ void AutoBackup(const char *path) {
         target = Candidate(folder, name, date, ++counter);
     if (error != 0) {
         Log("Error writing %s!", target.c_str());
-        std::remove(temp.c_str());
+        PlatformRemoveFile(temp.c_str());
         return;
     }
     Log("Created auto-backup file %s (%lld bytes)", FileNamePart(target.c_str()), total);

@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <curl/curl.h>
-#include <dirent.h>
-#include <unistd.h>
 #include <string>
 
 #include "checkstate.h"
@@ -13,6 +11,7 @@
 #include "seenlist.h"
 #include "settings.h"
 #include "showlist.h"
+#include "vorlo/folder.h"
 #include "vorlo/memleak.h"
 #include "vorlo/net.h"
 #include "vorlo/platform.h"
@@ -41,27 +40,25 @@ void FatalError(const char *text) {
 // while this copy holds the single-instance lock, so no other copy is
 // writing them.
 void RemoveUnfinishedSaves() {
-    const std::string folders[] = {g_paths.DataFolder, std::string(g_paths.BackupFolder) + "/"};
+    const std::string folders[] = {g_paths.DataFolder, std::string(g_paths.BackupFolder) + kPathSeparator};
     const char *names[] = {"main.conf", "shows.conf", "seen.conf", "plugins.ini"};
     for (const std::string &folder : folders) {
-        DIR *dir = opendir(folder.c_str());
-        if (!dir)
-            continue;
-        while (dirent *entry = readdir(dir)) {
+        FileFinder finder(folder.c_str());
+        char entry[1024];
+        while (finder.Next(entry)) {
             for (const char *name : names) {
                 std::string prefix = std::string(".") + name + ".tmp-";
-                if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0) {
-                    unlink((folder + entry->d_name).c_str());
+                if (std::strncmp(entry, prefix.c_str(), prefix.size()) == 0) {
+                    PlatformRemoveFile((folder + entry).c_str());
                     break;
                 }
             }
         }
-        closedir(dir);
     }
 }
 
 void SetDownloadFolder(char (&folder)[1024]) {
-    std::snprintf(folder, sizeof folder, "%.1000sdownloads/", g_paths.DataFolder);
+    std::snprintf(folder, sizeof folder, "%.1000sdownloads%c", g_paths.DataFolder, kPathSeparator);
 }
 
 }  // namespace

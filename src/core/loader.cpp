@@ -9,6 +9,7 @@
 #include "settings.h"
 #include "vorlo/folder.h"
 #include "vorlo/ini.h"
+#include "vorlo/platform.h"
 #include "vorlo/text.h"
 
 PluginSlot g_pluginSlots[kPluginSlots];
@@ -30,8 +31,8 @@ void LoadPluginFolder(const char *folder) {
     if (!folder)
         return;
     std::string base(folder);
-    if (base.empty() || base.back() != '/')
-        base += '/';
+    if (base.empty() || !IsPathSeparator(base.back()))
+        base += kPathSeparator;
     FileFinder finder(base.c_str());
     char name[1024];
     while (finder.Next(name)) {

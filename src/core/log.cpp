@@ -39,6 +39,61 @@ void FormatStamp(int64_t now, char *out, size_t size) {
                   local.tm_hour < 12 ? "AM" : "PM");
 }
 
+#ifdef _WIN32
+// The line as UTF-16: text inside the program is UTF-8 there, whatever the
+// code page. A byte that starts no valid UTF-8 sequence (a release title in
+// another encoding, say) becomes U+FFFD, so the rest of the line still reads
+// instead of the whole line being lost.
+std::wstring LossyWide(const std::string &text) {
+    std::wstring out;
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(text.c_str());
+    const unsigned char *end = p + text.size();
+    while (p < end) {
+        unsigned lead = *p;
+        // Sequence length and the range of the second byte (which excludes
+        // overlong forms, surrogates and code points above U+10FFFF).
+        int length = 1;
+        unsigned low = 0x80, high = 0xBF, code = lead;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+            code = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            code = lead & 0x0F;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            code = lead & 0x07;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        } else if (lead >= 0x80) {
+            length = 0;  // a continuation byte or a byte UTF-8 never uses
+        }
+        bool valid = length > 0 && end - p >= length;
+        for (int i = 1; valid && i < length; i++) {
+            unsigned next = p[i];
+            valid = i == 1 ? next >= low && next <= high : next >= 0x80 && next <= 0xBF;
+            code = code << 6 | (next & 0x3F);
+        }
+        if (!valid) {
+            out += L'\uFFFD';
+            p++;
+            continue;
+        }
+        if (code == 0)
+            break;
+        if (code >= 0x10000) {
+            out += static_cast<wchar_t>(0xD800 + ((code - 0x10000) >> 10));
+            out += static_cast<wchar_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<wchar_t>(code);
+        }
+        p += length;
+    }
+    return out;
+}
+#else
 // The line as wide text. A byte that does not convert in the user's locale
 // (a release title in another encoding, say) becomes U+FFFD, so the rest of
 // the line still reads instead of the whole line being lost.
@@ -64,6 +119,7 @@ std::wstring LossyWide(const std::string &text) {
     }
     return out;
 }
+#endif
 
 }  // namespace
 

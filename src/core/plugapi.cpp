@@ -152,7 +152,7 @@ bool DownloadFile(const char *url, bool torrent) {
         result = CURLE_WRITE_ERROR;
     if (result != CURLE_OK) {
         LogDownload("Error downloading file: %s!\n", curl_easy_strerror(result));
-        std::remove(path.c_str());
+        PlatformRemoveFile(path.c_str());
         return false;
     }
     LogDownload("Downloaded %s", url);
@@ -197,7 +197,7 @@ bool WriteNewFile(const std::string &path, const std::string &text) {
     int error = errno;
     written = std::fclose(file) == 0 && written;
     if (!written) {
-        std::remove(path.c_str());
+        PlatformRemoveFile(path.c_str());
         errno = error ? error : EIO;
     }
     return written;
@@ -233,14 +233,14 @@ bool HandleMagnet(const char *uri, const char *title) {
     // The temporary name starts with a dot and does not end in ".magnet", so
     // no watching client takes it before it is complete.
     std::string temporary = std::string(g_settings.Torrent_Folder) + "." + name + ".part";
-    std::remove(temporary.c_str());  // left by an earlier run that was cut off
+    PlatformRemoveFile(temporary.c_str());  // left by an earlier run that was cut off
     if (!WriteNewFile(temporary, link + "\n")) {
         LogDownload("Error writing magnet file: %s!", std::strerror(errno));
         return false;
     }
     int error = PlatformMoveFile(temporary.c_str(), destination.c_str());
     if (error != 0) {
-        std::remove(temporary.c_str());
+        PlatformRemoveFile(temporary.c_str());
         LogDownload("Error renaming temp file: %s!", std::strerror(error));
         return false;
     }

@@ -34,16 +34,19 @@ void SetPath(char (&dest)[1024], const std::string &text) {
 // The longest name appended to the data folder ("Varnek_Quillon.lock").
 const size_t kLongestName = 32;
 
-// Drops one trailing '/', creates the folder (one level, failures ignored)
-// and appends '/' again.
+// Drops one trailing separator, creates the folder (one level, failures
+// ignored) and appends the separator again (the system's own when it had none).
 void PrepareDownloadFolder(char (&folder)[1024]) {
     size_t n = std::strlen(folder);
-    if (n > 0 && folder[n - 1] == '/')
+    char separator = kPathSeparator;
+    if (n > 0 && IsPathSeparator(folder[n - 1])) {
+        separator = folder[n - 1];
         folder[--n] = '\0';
+    }
     if (n > 0)
         PlatformMakeFolder(folder);
     if (n + 1 < sizeof folder) {
-        folder[n] = '/';
+        folder[n] = separator;
         folder[n + 1] = '\0';
     }
 }
@@ -67,8 +70,8 @@ void SetDefaultSettings() {
 
 void SetHostPaths(const char *dataFolder) {
     std::string data = dataFolder && *dataFolder ? dataFolder : "./";
-    if (data.back() != '/')
-        data += '/';
+    if (!IsPathSeparator(data.back()))
+        data += kPathSeparator;
     // A folder so long that the file names would not fit is never cut into a
     // different path: the current folder is used instead.
     if (data.size() + kLongestName >= sizeof g_paths.DataFolder)
@@ -84,8 +87,8 @@ void SetHostPaths(const char *dataFolder) {
     SetPath(g_paths.SeenConf, data + "seen.conf");
     SetPath(g_paths.PluginsIni, data + "plugins.ini");
     SetPath(g_paths.BackupFolder, data + "backup");
-    SetPath(g_paths.ProgramPlugins, std::string(program) + "plugins/");
-    SetPath(g_paths.DataPlugins, data + "plugins/");
+    SetPath(g_paths.ProgramPlugins, std::string(program) + "plugins" + kPathSeparator);
+    SetPath(g_paths.DataPlugins, data + "plugins" + kPathSeparator);
     SetPath(g_paths.InstanceLock, data + "Varnek_Quillon.lock");
 }
 

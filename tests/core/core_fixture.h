@@ -10,7 +10,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 #include "clock.h"
 #include "frontend.h"
@@ -19,6 +21,22 @@
 #include "seenlist.h"
 #include "settings.h"
 #include "showlist.h"
+#include "vorlo/platform.h"
+
+#ifdef _WIN32
+// The few POSIX calls the suites use, over their msvcrt counterparts.
+inline int setenv(const char *name, const char *value, int) { return _putenv_s(name, value); }
+inline int unsetenv(const char *name) { return _putenv_s(name, ""); }
+inline time_t timegm(struct tm *t) { return _mkgmtime(t); }
+#endif
+
+// `path` with its '/' separators as the host builds paths on this system.
+inline std::string Native(std::string path) {
+    for (char &c : path)
+        if (c == '/')
+            c = kPathSeparator;
+    return path;
+}
 
 inline std::atomic<int64_t> &FakeNow() {
     static std::atomic<int64_t> now{0};
@@ -80,7 +98,16 @@ protected:
 };
 
 // Lets writes grow files only up to `bytes` while it lives, as a full disk
-// would (SIGXFSZ ignored, so writes fail with EFBIG instead).
+// would (SIGXFSZ ignored, so writes fail with EFBIG instead). Windows has no
+// such limit: tests that need one start with SKIP_WITHOUT_FILE_SIZE_LIMIT().
+#ifdef _WIN32
+#define SKIP_WITHOUT_FILE_SIZE_LIMIT() GTEST_SKIP() << "Windows has no per-process file-size limit"
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(unsigned long long) {}
+};
+#else
+#define SKIP_WITHOUT_FILE_SIZE_LIMIT() static_cast<void>(0)
 class FileSizeLimit {
 public:
     explicit FileSizeLimit(rlim_t bytes) {
@@ -99,3 +126,4 @@ private:
     struct rlimit old;
     void (*oldHandler)(int);
 };
+#endif

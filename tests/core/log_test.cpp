@@ -104,12 +104,16 @@ TEST_F(LogTest, StatusGoesToPartZeroAndTheLog) {
 // Bytes that do not convert (a title in another encoding) become U+FFFD
 // each; the rest of the line, stamp included, stays readable.
 TEST_F(LogTest, UnconvertibleBytesBecomeReplacementCharacters) {
+#ifndef _WIN32  // Windows converts from UTF-8 whatever the locale
     std::string old = setlocale(LC_CTYPE, nullptr);
     ASSERT_NE(setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
+#endif
     Log("%s", "bad \xff\xfe bytes");
     Log("%s", "caf\xc3\xa9");
     Log("%s", "cut \xc3");
+#ifndef _WIN32
     setlocale(LC_CTYPE, old.c_str());
+#endif
     auto log = front.AllLines(LogTarget::Log);
     ASSERT_EQ(log.size(), 3u);
     EXPECT_EQ(log[0].substr(0, 1), L"[");
@@ -117,6 +121,20 @@ TEST_F(LogTest, UnconvertibleBytesBecomeReplacementCharacters) {
     EXPECT_EQ(log[1].substr(log[1].size() - 4), L"caf\u00e9");
     EXPECT_EQ(log[2].substr(log[2].size() - 5), L"cut \uFFFD");
 }
+
+#ifdef _WIN32
+// Windows decodes UTF-8 itself: characters beyond U+FFFF become surrogate
+// pairs, and forms UTF-8 forbids (overlong, encoded surrogates, cut short
+// before a valid byte) give one U+FFFD per byte.
+TEST_F(LogTest, UtfEightIsDecodedStrictlyIntoUtfSixteen) {
+    Log("%s", "a \xF0\x9F\x93\xBA b");
+    Log("%s", "x\xC0\xAFy\xED\xA0\x80z\xE2\x82q");
+    auto log = front.AllLines(LogTarget::Log);
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].substr(log[0].size() - 6), L"a \xD83D\xDCFA b");
+    EXPECT_EQ(log[1].substr(log[1].size() - 11), L"x\uFFFD\uFFFDy\uFFFD\uFFFD\uFFFDz\uFFFD\uFFFDq");
+}
+#endif
 
 TEST_F(LogTest, RecorderBoundsItsListLikeTheWindow) {
     RecordingFrontEnd r;

@@ -65,6 +65,16 @@ int PlatformRemoveFile(const char *path);
 // killing the program with SIGXFSZ.
 void PlatformIgnoreFileSizeSignal();
 
+// The separator paths are built with: the backslash on Windows, where '/'
+// is accepted too but a path mixing both would be cut at its last backslash
+// by FileNamePart; '/' elsewhere.
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+inline bool IsPathSeparator(char c) { return c == '/' || c == kPathSeparator; }
+
 // fopen for a UTF-8 path. (Windows: through _wfopen, since the narrow C
 // calls there read names in the system code page.) NULL with errno set.
 FILE *PlatformOpenFile(const char *path, const char *mode);
