@@ -155,21 +155,10 @@ bool ReadLine(FILE *stream, std::string &line) {
 }
 
 // Opens an included file for reading. Only regular files are read: a device
-// or a pipe could block or never end. The open itself does not wait (a FIFO
-// without a writer would block a plain open).
-#ifdef _WIN32
-// Windows has no FIFOs in the file system; devices ("NUL", "CON") are what
-// the regular-file check refuses there.
-FILE *OpenInclude(const char *path) {
-    FILE *stream = PlatformOpenFile(path, "rb");
-    struct stat st;
-    if (stream && (fstat(fileno(stream), &st) != 0 || !S_ISREG(st.st_mode))) {
-        fclose(stream);
-        return nullptr;
-    }
-    return stream;
-}
+// or a pipe could block or never end.
+FILE *OpenInclude(const char *path) { return PlatformOpenRegularFile(path); }
 
+#ifdef _WIN32
 // The file's volume and index: the C library's st_ino is 0 for every file
 // there, which would make every include look like a cycle.
 bool FileIdentity(int fd, unsigned long long &volume, unsigned long long &index) {
@@ -182,22 +171,6 @@ bool FileIdentity(int fd, unsigned long long &volume, unsigned long long &index)
     return true;
 }
 #else
-FILE *OpenInclude(const char *path) {
-    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return nullptr;
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        return nullptr;
-    }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    FILE *stream = fdopen(fd, "rb");
-    if (!stream)
-        close(fd);
-    return stream;
-}
-
 bool FileIdentity(int fd, unsigned long long &volume, unsigned long long &index) {
     struct stat st;
     if (fstat(fd, &st) != 0)
