@@ -256,8 +256,10 @@ bool ParseQuotedLine(const std::string &raw, std::string &name, std::string &tex
         return false;
     size_t at = begin + sizeof kQuotedPrefix - 1;
     size_t space = raw.find(' ', at);
+    // An empty text is never written this way (empty texts are plain lines),
+    // so `""` is no quoted line either.
     if (space == std::string::npos || space == at || space + 1 > end || raw[space + 1] != '"' || raw[end] != '"' ||
-        end <= space + 1)
+        end <= space + 2)
         return false;
     name.assign(raw, at, space - at);
     if (name.find_first_of("\t\"") != std::string::npos)
@@ -276,7 +278,9 @@ bool ParseQuotedLine(const std::string &raw, std::string &name, std::string &tex
         char next = raw[++i];
         if (next == '\\' || next == '"') {
             text += next;
-        } else if (next == 'x' && i + 2 < end && HexDigit(raw[i + 1]) >= 0 && HexDigit(raw[i + 2]) >= 0) {
+        } else if (next == 'x' && i + 2 < end && HexDigit(raw[i + 1]) >= 0 && HexDigit(raw[i + 2]) >= 0 &&
+                   HexDigit(raw[i + 1]) + HexDigit(raw[i + 2]) > 0) {
+            // \x00 would end the stored text early; the writer never makes it.
             text += static_cast<char>(HexDigit(raw[i + 1]) * 16 + HexDigit(raw[i + 2]));
             i += 2;
         } else {
