@@ -1,10 +1,8 @@
 #include "commands.h"
 
 #include <limits.h>
-#include <strings.h>
 
-#include <cstdlib>
-#include <cwchar>
+#include <cstring>
 #include <vector>
 
 #include "backup.h"
@@ -12,6 +10,7 @@
 #include "frontend.h"
 #include "settings.h"
 #include "showlist.h"
+#include "vorlo/memleak.h"
 #include "vorlo/platform.h"
 #include "vorlo/text.h"
 #include "vorlocomdlg.h"
@@ -77,17 +76,20 @@ bool ChooseFile(void *owner, bool save, const FileKind &kind, std::string &path)
         return false;
     }
 
-    // A name the locale's character set cannot hold must not become another
-    // file's name (ToNarrow would give its error text as the path).
-    const size_t length = std::wcstombs(nullptr, file.data(), 0);
-    if (length == static_cast<size_t>(-1)) {
+    // A name the narrow encoding cannot hold (the locale's, or UTF-8 on
+    // Windows) must not become another file's name: ToNarrow gives its error
+    // text then, which no chosen path (always absolute) can equal.
+    char *narrow = ToNarrow(file.data());
+    const bool converted = narrow && std::strcmp(narrow, "ERROR in wcstombs") != 0;
+    if (converted)
+        path = narrow;
+    if (narrow)
+        ZFREE(narrow);
+    if (!converted) {
         GetFrontEnd().ShowMessage(L"Notice", kNoticePathNotConvertible, MessageIcon::Information,
                                   MessageButtons::Ok);
         return false;
     }
-    std::vector<char> narrow(length + 1, '\0');
-    std::wcstombs(narrow.data(), file.data(), length + 1);
-    path.assign(narrow.data(), length);
     return !path.empty();
 }
 
@@ -99,7 +101,7 @@ void Notice(const wchar_t *text) {
 
 std::string WithExtension(const std::string &path, const char *extension) {
     const size_t dot = path.rfind('.');
-    if (dot != std::string::npos && strcasecmp(path.c_str() + dot, extension) == 0)
+    if (dot != std::string::npos && StrICmp(path.c_str() + dot, extension) == 0)
         return path;
     return path + extension;
 }
