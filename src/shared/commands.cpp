@@ -28,9 +28,14 @@ const wchar_t kNoticeSeenList[] =
     L"Please wait until the current scan is complete before editing the seen list...";
 const wchar_t kNoticeImportExport[] =
     L"Please wait until the current scan is complete before doing this function...";
+#ifdef _WIN32  // UTF-8 inside: only a broken UTF-16 name fails
+const wchar_t kNoticePathNotConvertible[] =
+    L"The path of the chosen file is not valid Unicode; nothing was read or written.";
+#else
 const wchar_t kNoticePathNotConvertible[] =
     L"The path of the chosen file cannot be written in this system's character set (see the "
     L"LANG and LC_ALL settings); nothing was read or written.";
+#endif
 const wchar_t kNoticePathTooLong[] =
     L"The path of the chosen file is too long; nothing was read or written. Please choose a "
     L"shorter path.";
