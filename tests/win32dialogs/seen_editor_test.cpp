@@ -40,6 +40,13 @@ TEST_F(Win32SeenEditorTest, ListsEveryEntrySortedWithItsTime) {
         const std::string time = SeenTimeText(when);
         EXPECT_EQ(RowText(list, 2, 1), std::wstring(time.begin(), time.end()));
         EXPECT_EQ(time.size(), 24u);  // as "Wed Jan 02 02:03:55 1980"
+        // Both columns fit beside a vertical scroll bar.
+        RECT client = {};
+        GetClientRect(list, &client);
+        const LRESULT widths = SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0) +
+                               SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0);
+        EXPECT_GT(widths, client.right / 2);
+        EXPECT_LE(widths, client.right - GetSystemMetrics(SM_CXVSCROLL));
         Press(d, 1025);  // nothing selected: nothing happens
         EXPECT_EQ(Rows(list).size(), 3u);
         PostMessageW(d, WM_CLOSE, 0, 0);

@@ -26,7 +26,12 @@ HWND List(HWND dialog) { return GetDlgItem(dialog, kEntries); }
 
 void FillList(HWND dialog, SeenEditorState &state) {
     HWND list = List(dialog);
-    const int width = ListClientWidth(list);
+    // The client width beside the vertical scroll bar, which comes as soon as
+    // the rows outgrow the list: columns sized on the whole width would then
+    // no longer fit and bring a horizontal bar with them. A name cut short
+    // shows whole in a tip.
+    const int width = ListClientWidth(list) - GetSystemMetrics(SM_CXVSCROLL);
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_LABELTIP, LVS_EX_LABELTIP);
     AddListColumn(list, 0, L"Seen Item", static_cast<int>(width * 0.66));
     AddListColumn(list, 1, L"Time", static_cast<int>(width * 0.33));
     for (const SeenRow &entry : SeenRows()) {
