@@ -5,10 +5,8 @@
 
 #include "sandbox.h"
 #include "seenform.h"
-#include "seenlist.h"
 #include "settingsform.h"
 #include "showform.h"
-#include "vorlo/ini.h"
 #include "vorlo/platform.h"
 
 namespace {
@@ -20,11 +18,7 @@ protected:
         SetDefaultSettings();
         ClearShows();
     }
-    void TearDown() override {
-        ClearShows();
-        MutexHold hold(SeenListLock);
-        SeenList.clear();
-    }
+    void TearDown() override { ClearShows(); }
     Sandbox sandbox;
 };
 
@@ -33,14 +27,13 @@ TEST_F(DialogFormsTest, IntervalIsTakenOnlyInItsRangeAndARefusalSaysWhy) {
     settings.SecondsBetweenScans = 900;
     SettingsForm form = SettingsFormFrom(settings);
     EXPECT_EQ(form.interval, "900");
-    const std::pair<const char *, const wchar_t *> refused[] = {
+    const std::wstring range =
+        L"The scan interval must be a number from 10 to 2147483647 seconds. It stays at 900 seconds.";
+    const std::pair<const char *, std::wstring> refused[] = {
         {"9", L"The scan interval must be at least 10 seconds. It stays at 900 seconds."},
-        {"2147483648", L"The scan interval must be a number from 10 to 2147483647 seconds. "
-                       L"It stays at 900 seconds."},
-        {"99999999999999999999999", L"The scan interval must be a number from 10 to 2147483647 "
-                                    L"seconds. It stays at 900 seconds."},
-        {"12a", L"The scan interval must be a number from 10 to 2147483647 seconds. "
-                L"It stays at 900 seconds."},
+        {"2147483648", range},
+        {"99999999999999999999999", range},
+        {"12a", range},
         {"", L""},
     };
     for (const auto &c : refused) {
@@ -67,27 +60,6 @@ TEST_F(DialogFormsTest, ChosenFolderEndsInOneSeparatorAndMustFit) {
     EXPECT_EQ(SettingsHelpUrl("https://example.org/"), "https://example.org/index.php?load=Settings");
 }
 
-bool Overlong(char *buffer, int size) {
-    std::memset(buffer, 'z', static_cast<size_t>(size));  // no terminator
-    return false;
-}
-
-TEST_F(DialogFormsTest, PluginStatusIsCutToItsBufferAndTheFlagIsWritten) {
-    QLN_PLUGIN plugin{};
-    plugin.id = "{00000000-0000-0000-0000-0000000000ff}";
-    plugin.name = "Loud";
-    plugin.GetStatus = Overlong;
-    PluginSlot slot{&plugin, nullptr, 1};
-    EXPECT_EQ(RefreshPluginSlot(slot), std::string(255, 'z'));
-    EXPECT_EQ(IniReadInt(g_paths.PluginsIni, "plugins", plugin.id, -1), 1);
-    TogglePluginSlot(slot);
-    EXPECT_STREQ(PluginStateText(slot), "Disabled");
-    EXPECT_EQ(RefreshPluginSlot(slot), "Disabled");
-    EXPECT_EQ(IniReadInt(g_paths.PluginsIni, "plugins", plugin.id, -1), 0);
-    EXPECT_EQ(PluginSlotAt(-1), nullptr);
-    EXPECT_EQ(PluginSlotAt(kPluginSlots), nullptr);
-}
-
 TEST_F(DialogFormsTest, NumbersAndTextCutsOfTheShowFields) {
     EXPECT_EQ(PositiveNumber("7"), 7);
     EXPECT_EQ(PositiveNumber("000000000012"), 12);
@@ -112,20 +84,9 @@ TEST_F(DialogFormsTest, NumbersAndTextCutsOfTheShowFields) {
     EXPECT_FALSE(renamed);
 }
 
-TEST_F(DialogFormsTest, SeenRowsAndErasure) {
-    {
-        MutexHold hold(SeenListLock);
-        SeenList["b"] = 0;
-        SeenList["a"] = 315626635;
-    }
-    const std::vector<SeenRow> rows = SeenRows();
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].key, "a");
-    EXPECT_NE(rows[0].time.find("1980"), std::string::npos);
-    EXPECT_EQ(rows[0].time.find_first_of("\r\n"), std::string::npos);
-    EXPECT_EQ(SeenTimeText(INT64_MAX), "");  // beyond the calendar
-    EXPECT_TRUE(EraseSeenEntry("a"));
-    EXPECT_FALSE(EraseSeenEntry("a"));
+TEST_F(DialogFormsTest, TimeBeyondTheCalendarHasNoText) {
+    EXPECT_EQ(SeenTimeText(INT64_MAX), "");
+    EXPECT_NE(SeenTimeText(315626635).find("1980"), std::string::npos);
 }
 
 }  // namespace
