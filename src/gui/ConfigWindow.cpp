@@ -14,8 +14,6 @@
 #include <QValidator>
 #include <QTreeWidget>
 
-#include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "commands.h"
@@ -23,12 +21,11 @@
 #include "loader.h"
 #include "mainwindow.h"
 #include "settings.h"
-#include "vorlo/ini.h"
+#include "settingsform.h"
 #include "vorlo/platform.h"
 
 namespace {
 
-const int kStatusSize = 256;
 const int kSlotRole = Qt::UserRole;
 
 // The interval edit takes digits only, and no number above the largest
@@ -74,9 +71,7 @@ PluginSlot *SlotOf(const QTreeWidgetItem *row) {
         return nullptr;
     bool ok = false;
     const int index = row->data(0, kSlotRole).toInt(&ok);
-    if (!ok || index < 0 || index >= kPluginSlots)
-        return nullptr;
-    return &g_pluginSlots[index];
+    return ok ? PluginSlotAt(index) : nullptr;
 }
 
 }  // namespace
@@ -182,15 +177,16 @@ void ConfigWindow::BuildTemplate() {
 }
 
 void ConfigWindow::FillFromSettings() {
-    nzbFolder->setText(FromNarrow(g_settings.NZB_Folder, sizeof g_settings.NZB_Folder));
-    torrentFolder->setText(FromNarrow(g_settings.Torrent_Folder, sizeof g_settings.Torrent_Folder));
-    interval->setText(QString::number(static_cast<qlonglong>(g_settings.SecondsBetweenScans)));
+    const SettingsForm form = SettingsFormFrom(g_settings);
+    nzbFolder->setText(FromNarrow(form.nzbFolder.c_str(), form.nzbFolder.size()));
+    torrentFolder->setText(FromNarrow(form.torrentFolder.c_str(), form.torrentFolder.size()));
+    interval->setText(QString::fromLatin1(form.interval.c_str()));
 
-    autoScan->setChecked(g_settings.AutoScan != 0);
-    confirmExit->setChecked(g_settings.confirmExit != 0);
-    minimizeToTray->setChecked(g_settings.minimizeToTray != 0);
-    (g_settings.NZB_Exec ? nzbExec : nzbDownload)->setChecked(true);
-    (g_settings.Torrent_Exec ? torrentExec : torrentDownload)->setChecked(true);
+    autoScan->setChecked(form.autoScan);
+    confirmExit->setChecked(form.confirmExit);
+    minimizeToTray->setChecked(form.minimizeToTray);
+    (form.nzbExec ? nzbExec : nzbDownload)->setChecked(true);
+    (form.torrentExec ? torrentExec : torrentDownload)->setChecked(true);
 }
 
 void ConfigWindow::FillPluginList() {
@@ -214,26 +210,8 @@ void ConfigWindow::RefreshRow(QTreeWidgetItem *row) {
     PluginSlot *slot = SlotOf(row);
     if (!slot)
         return;
-    toggleButton->setText(slot->enabled ? QStringLiteral("Enabled") : QStringLiteral("Disabled"));
-
-    QLN_PLUGIN *plugin = slot->plugin;
-    if (plugin && slot->enabled) {
-        char status[kStatusSize];
-        std::memset(status, 0, sizeof status);
-        std::strcpy(status, "Enabled");
-        if (plugin->GetStatus)
-            plugin->GetStatus(status, kStatusSize);
-        status[kStatusSize - 1] = '\0';  // whatever the plugin left there
-        row->setText(1, FromNarrow(status));
-    } else {
-        row->setText(1, QStringLiteral("Disabled"));
-    }
-
-    if (plugin && plugin->id) {
-        char flag[16];
-        std::snprintf(flag, sizeof flag, "%d", slot->enabled ? 1 : 0);
-        IniWriteString(g_paths.PluginsIni, kPluginsSection, plugin->id, flag);
-    }
+    toggleButton->setText(QString::fromLatin1(PluginStateText(*slot)));
+    row->setText(1, FromNarrow(RefreshPluginSlot(*slot).c_str()));
 }
 
 bool ConfigWindow::eventFilter(QObject *watched, QEvent *event) {
@@ -258,7 +236,7 @@ void ConfigWindow::ToggleSelectedPlugin() {
     PluginSlot *slot = SlotOf(row);
     if (!slot)
         return;
-    slot->enabled = slot->enabled ? 0 : 1;
+    TogglePluginSlot(*slot);
     RefreshRow(row);
 }
 
@@ -272,63 +250,37 @@ void ConfigWindow::ConfigurePlugin(QTreeWidgetItem *row) {
         slot->plugin->Configure(static_cast<QWidget *>(this));
         RefreshRow(row);
     } else {
-        AskUser(L"Information", L"This plugin has no configuration.", MessageIcon::Information,
+        AskUser(L"Information", kNoPluginConfiguration, MessageIcon::Information,
                 MessageButtons::Ok);
     }
 }
 
 void ConfigWindow::ChooseFolder(bool torrent) {
-    const QString title = torrent ? QStringLiteral("Select a folder to download torrents to...")
-                                  : QStringLiteral("Select a folder to download NZBs to...");
+    const QString title = QString::fromLatin1(torrent ? kTorrentFolderTitle : kNzbFolderTitle);
     const FolderPicker &picker = PickerSlot();
-    QString folder = picker ? picker(title) : BrowseForFolder(title);
-    if (folder.isEmpty())
+    const QString folder = picker ? picker(title) : BrowseForFolder(title);
+    const std::string chosen = ChosenFolder(ToNarrowText(folder));
+    if (chosen.empty())
         return;
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
-    // A path the settings record cannot hold whole counts as no choice.
-    if (folder.toLocal8Bit().size() >= static_cast<qsizetype>(sizeof g_settings.NZB_Folder))
-        return;
-    (torrent ? torrentFolder : nzbFolder)->setText(folder);
+    (torrent ? torrentFolder : nzbFolder)->setText(FromNarrow(chosen.c_str(), chosen.size()));
 }
 
 void ConfigWindow::OpenHelp() {
-    std::string url = kWebsiteUrl;
-    if (url.empty() || url.back() != '/')
-        url += '/';
-    url += "index.php?load=Settings";
-    PlatformOpen(url.c_str());
+    PlatformOpen(SettingsHelpUrl(kWebsiteUrl).c_str());
 }
 
 void ConfigWindow::SaveAndClose() {
-    g_settings.AutoScan = autoScan->isChecked() ? 1 : 0;
-    g_settings.minimizeToTray = minimizeToTray->isChecked() ? 1 : 0;
-    g_settings.confirmExit = confirmExit->isChecked() ? 1 : 0;
-    g_settings.NZB_Exec = nzbExec->isChecked() ? 1 : 0;
-    g_settings.Torrent_Exec = torrentExec->isChecked() ? 1 : 0;
-    if (!nzbFolder->text().isEmpty())
-        CopyToField(g_settings.NZB_Folder, ToNarrowText(nzbFolder->text()));
-    if (!torrentFolder->text().isEmpty())
-        CopyToField(g_settings.Torrent_Folder, ToNarrowText(torrentFolder->text()));
-    if (!interval->text().isEmpty()) {
-        bool ok = false;
-        const qlonglong seconds = interval->text().toLongLong(&ok);
-        if (ok && seconds >= kIntervalMin && seconds <= kIntervalMax) {
-            g_settings.SecondsBetweenScans = seconds;
-        } else {
-            // Keeping the old interval without a word would look like a save.
-            const QString why =
-                ok && seconds < kIntervalMin
-                    ? QStringLiteral("The scan interval must be at least %1 seconds.")
-                          .arg(kIntervalMin)
-                    : QStringLiteral("The scan interval must be a number from %1 to %2 seconds.")
-                          .arg(kIntervalMin)
-                          .arg(kIntervalMax);
-            const QString text = why + QStringLiteral(" It stays at %1 seconds.")
-                                           .arg(static_cast<qlonglong>(g_settings.SecondsBetweenScans));
-            AskUser(L"Notice", text.toStdWString().c_str(), MessageIcon::Information,
-                    MessageButtons::Ok);
-        }
-    }
+    SettingsForm form;
+    form.autoScan = autoScan->isChecked();
+    form.minimizeToTray = minimizeToTray->isChecked();
+    form.confirmExit = confirmExit->isChecked();
+    form.nzbExec = nzbExec->isChecked();
+    form.torrentExec = torrentExec->isChecked();
+    form.nzbFolder = ToNarrowText(nzbFolder->text());
+    form.torrentFolder = ToNarrowText(torrentFolder->text());
+    form.interval = ToNarrowText(interval->text());
+    const std::wstring refused = ApplySettingsForm(form, g_settings);
+    if (!refused.empty())
+        AskUser(L"Notice", refused.c_str(), MessageIcon::Information, MessageButtons::Ok);
     accept();
 }

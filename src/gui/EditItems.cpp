@@ -13,13 +13,10 @@
 #include <string>
 
 #include "dialogkit.h"
+#include "showform.h"
 #include "showlist.h"
-#include "vorlo/text.h"
 
 namespace {
-
-const size_t kMaxFieldBytes = 255;     // a Show text field without its terminator
-const int kMaxKeywordChars = 1024;     // what is read of the keywords edit
 
 QLabel *RightLabel(QWidget *parent, const QString &text) {
     auto *label = new QLabel(text, parent);
@@ -32,13 +29,6 @@ QLineEdit *DigitsEdit(QWidget *parent) {
     edit->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
     return edit;
-}
-
-// The number in a digits-only edit when it is greater than 0, else 0.
-int PositiveNumber(const QLineEdit *edit) {
-    bool ok = false;
-    const int value = edit->text().toInt(&ok);
-    return ok && value > 0 ? value : 0;
 }
 
 }  // namespace
@@ -116,26 +106,25 @@ void EditItems::keyPressEvent(QKeyEvent *event) {
 void EditItems::FillList() {
     const QSignalBlocker quiet(shows);
     shows->clear();
-    const int count = ShowCount();
-    for (int i = 0; i < count; ++i) {
-        const Show *show = GetShow(i);
-        shows->addItem(show ? FromNarrow(show->ShowName, sizeof show->ShowName) : QString());
-    }
-    shows->setCurrentIndex(count > 0 ? 0 : -1);
+    const std::vector<std::string> names = ShowNames();
+    for (const std::string &showName : names)
+        shows->addItem(FromNarrow(showName.c_str(), showName.size()));
+    shows->setCurrentIndex(names.empty() ? -1 : 0);
 }
 
 void EditItems::ShowSelected() {
     const Show *show = GetShow(shows->currentIndex());
     if (!show)
         return;
-    name->setText(FromNarrow(show->ShowName, sizeof show->ShowName));
-    keywords->setText(FromNarrow(show->Keywords, sizeof show->Keywords));
-    season->setText(QString::number(show->Season));
-    episode->setText(QString::number(show->Episode));
-    skip->setChecked(show->Skip != 0);
-    hdOnly->setChecked(show->HD_Only != 0);
-    catchup->setChecked(show->Catchup != 0);
-    pause->setChecked(show->Pause != 0);
+    const ShowFields fields = ShowFieldsOf(*show);
+    name->setText(FromNarrow(fields.name.c_str(), fields.name.size()));
+    keywords->setText(FromNarrow(fields.keywords.c_str(), fields.keywords.size()));
+    season->setText(QString::fromLatin1(fields.season.c_str()));
+    episode->setText(QString::fromLatin1(fields.episode.c_str()));
+    skip->setChecked(fields.skip);
+    hdOnly->setChecked(fields.hdOnly);
+    catchup->setChecked(fields.catchup);
+    pause->setChecked(fields.pause);
 }
 
 void EditItems::ClearFields() {
@@ -146,11 +135,9 @@ void EditItems::ClearFields() {
 }
 
 void EditItems::AddNew() {
-    Show *show = NewShow();
-    if (!show)
+    const int index = AddNewShow();
+    if (index < 0)
         return;
-    CopyToField(show->ShowName, "New Item");
-    const int index = AddShow(show);
     FillList();
     {
         const QSignalBlocker quiet(shows);
@@ -160,13 +147,8 @@ void EditItems::AddNew() {
 }
 
 void EditItems::DeleteSelected() {
-    Show *show = GetShow(shows->currentIndex());
-    if (!show)
+    if (!ConfirmAndDeleteShow(shows->currentIndex()))
         return;
-    if (GetFrontEnd().AskDefaultNo(L"Confirmation", L"Are you sure you want to delete this item?") !=
-        MessageAnswer::Yes)
-        return;
-    RemoveShow(show);
     FillList();
     // With the last show gone the fields would still show it; they are emptied.
     if (shows->count() == 0)
@@ -176,39 +158,24 @@ void EditItems::DeleteSelected() {
 
 void EditItems::SaveChanges() {
     const int index = shows->currentIndex();
-    Show *show = GetShow(index);
-    if (!show)
+    if (!GetShow(index))
         return;
-
-    CopyToField(show->Keywords, ToNarrowText(keywords->text().left(kMaxKeywordChars), kMaxFieldBytes));
-    if (const int number = PositiveNumber(season))
-        show->Season = number;
-    if (const int number = PositiveNumber(episode))
-        show->Episode = number;
-    show->HD_Only = hdOnly->isChecked() ? 1 : 0;
-    show->Skip = skip->isChecked() ? 1 : 0;
-    show->Catchup = catchup->isChecked() ? 1 : 0;
-    show->Pause = pause->isChecked() ? 1 : 0;
-    // Without Skip the show is due at once, not after the rest of its 6 days.
-    if (!show->Skip)
-        show->NextSearch = 0;
-
+    ShowFields fields;
+    fields.name = ToNarrowText(name->text());
+    fields.keywords = ToNarrowText(keywords->text().left(kMaxKeywordChars));
+    fields.season = ToNarrowText(season->text());
+    fields.episode = ToNarrowText(episode->text());
+    fields.hdOnly = hdOnly->isChecked();
+    fields.skip = skip->isChecked();
+    fields.catchup = catchup->isChecked();
+    fields.pause = pause->isChecked();
     bool renamed = false;
-    if (!name->text().isEmpty()) {
-        const std::string newName = ToNarrowText(name->text(), kMaxFieldBytes);
-        const std::string oldName(show->ShowName, strnlen(show->ShowName, sizeof show->ShowName));
-        renamed = StrICmp(newName.c_str(), oldName.c_str()) != 0;
-        CopyToField(show->ShowName, newName);
-        // A change of letter case only keeps the list order; the entry shows it.
-        if (!renamed)
-            shows->setItemText(index, FromNarrow(show->ShowName, sizeof show->ShowName));
-    }
-
-    SaveShows();
-
+    SaveShowFields(index, fields, &renamed);
     if (renamed) {
-        SortShows();
         FillList();
         ShowSelected();
+    } else if (const Show *show = GetShow(index)) {
+        // A change of letter case only keeps the list order; the entry shows it.
+        shows->setItemText(index, FromNarrow(show->ShowName, sizeof show->ShowName));
     }
 }

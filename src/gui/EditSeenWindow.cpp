@@ -8,12 +8,11 @@
 #include <QStyle>
 #include <QTreeWidget>
 
-#include <ctime>
 #include <string>
 
 #include "dialogkit.h"
+#include "seenform.h"
 #include "seenlist.h"
-#include "vorlo/text.h"
 
 namespace {
 
@@ -90,31 +89,19 @@ void EditSeenWindow::UpdateToolTips() {
 }
 
 QString EditSeenWindow::TimeText(int64_t when) {
-    const time_t seconds = static_cast<time_t>(when);
-    // A time the calendar cannot hold gets no text (ctime_r would pass on
-    // localtime's failure).
-    struct tm local;
-    if (!localtime_r(&seconds, &local))
-        return QString();
-    char text[64];
-    if (!ctime_r(&seconds, text))
-        return QString();
-    Trim(text, kBlanks);
-    return FromNarrow(text);
+    const std::string text = SeenTimeText(when);
+    return FromNarrow(text.c_str(), text.size());
 }
 
 void EditSeenWindow::FillList() {
     QList<QTreeWidgetItem *> rows;
-    {
-        MutexHold hold(SeenListLock);
-        for (const auto &entry : SeenList) {
-            auto *row = new TextSortedItem();
-            row->setText(0, FromNarrow(entry.first.c_str(), entry.first.size()));
-            row->setData(0, kKeyRole,
-                         QByteArray(entry.first.data(), static_cast<qsizetype>(entry.first.size())));
-            row->setText(1, TimeText(entry.second));
-            rows.append(row);
-        }
+    for (const SeenRow &entry : SeenRows()) {
+        auto *row = new TextSortedItem();
+        row->setText(0, FromNarrow(entry.key.c_str(), entry.key.size()));
+        row->setData(0, kKeyRole,
+                     QByteArray(entry.key.data(), static_cast<qsizetype>(entry.key.size())));
+        row->setText(1, FromNarrow(entry.time.c_str(), entry.time.size()));
+        rows.append(row);
     }
     entries->addTopLevelItems(rows);
     entries->sortItems(0, Qt::AscendingOrder);
@@ -124,12 +111,7 @@ void EditSeenWindow::FillList() {
 void EditSeenWindow::DeleteSelected() {
     while (QTreeWidgetItem *row = FirstSelectedRow(entries)) {
         const QByteArray key = row->data(0, kKeyRole).toByteArray();
-        {
-            MutexHold hold(SeenListLock);
-            auto found = SeenList.find(std::string(key.constData(), static_cast<size_t>(key.size())));
-            if (found != SeenList.end())
-                SeenList.erase(found);
-        }
+        EraseSeenEntry(std::string(key.constData(), static_cast<size_t>(key.size())));
         delete row;
     }
 }
