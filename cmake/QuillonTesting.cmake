@@ -1,4 +1,4 @@
-# quillon_add_gtest(name SOURCES a.cpp ... [LIBS lib ...])
+# quillon_add_gtest(name SOURCES a.cpp ... [LIBS lib ...] [PROPERTIES name value ...])
 # Builds a GoogleTest executable linked with the test support library and
 # registers each of its tests with CTest, labelled with the executable's name
 # (so `ctest -L <name>` runs one executable's tests). Tests run with a throwaway
@@ -34,7 +34,7 @@ if(CMAKE_CROSSCOMPILING)
 endif()
 
 function(quillon_add_gtest name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE quillon_testsupport GTest::gtest GTest::gmock GTest::gtest_main ${T_LIBS})
   quillon_warnings(${name})
@@ -45,5 +45,5 @@ function(quillon_add_gtest name)
     ${CMAKE_COMMAND} -E env ${QUILLON_TEST_ENV} ${QUILLON_TEST_EMULATOR})
   gtest_discover_tests(${name} ${QUILLON_TEST_DISCOVERY}
     DISCOVERY_TIMEOUT 120
-    PROPERTIES TIMEOUT 300 LABELS ${name})
+    PROPERTIES TIMEOUT 300 LABELS ${name} ${T_PROPERTIES})
 endfunction()
