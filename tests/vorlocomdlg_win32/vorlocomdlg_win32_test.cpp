@@ -53,25 +53,27 @@ bool IsMessageBox(HWND window) {
     return GetDlgItem(window, 0xFFFF) != nullptr && FileNameBox(window) == nullptr;
 }
 
+struct DialogSearch {
+    const std::function<bool(HWND)> *match;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectDialog(HWND window, LPARAM data) {
+    auto *search = reinterpret_cast<DialogSearch *>(data);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    wchar_t cls[32] = L"";
+    GetClassNameW(window, cls, 32);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(window) && wcscmp(cls, L"#32770") == 0 &&
+        (*search->match)(window))
+        search->found.push_back(window);
+    return TRUE;
+}
+
 // This process's visible dialog windows that `match` accepts.
 std::vector<HWND> Dialogs(const std::function<bool(HWND)> &match) {
-    struct Search {
-        const std::function<bool(HWND)> *match;
-        std::vector<HWND> found;
-    } search{&match, {}};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto *s = reinterpret_cast<Search *>(data);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(window, &pid);
-            wchar_t cls[32] = L"";
-            GetClassNameW(window, cls, 32);
-            if (pid == GetCurrentProcessId() && IsWindowVisible(window) &&
-                wcscmp(cls, L"#32770") == 0 && (*s->match)(window))
-                s->found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    DialogSearch search{&match, {}};
+    EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
