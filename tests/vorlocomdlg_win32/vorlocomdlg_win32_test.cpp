@@ -98,11 +98,12 @@ public:
             thread.join();
     }
 
-    // Waits for a window that `match` accepts; null after 20 s.
+    // Waits for a window that `match` accepts; null after 60 s (a loaded
+    // machine can take long to fill a file dialog's folder view).
     HWND Wait(const std::function<bool(HWND)> &match, const char *what) {
         if (!failed.empty())
             return nullptr;
-        for (int i = 0; i < 400; ++i) {
+        for (int i = 0; i < 1200; ++i) {
             const std::vector<HWND> found = Dialogs(match);
             if (!found.empty())
                 return found.front();
