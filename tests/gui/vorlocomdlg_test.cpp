@@ -12,26 +12,11 @@
 #include <vector>
 
 #include "dialog_driver.h"
+#include "file_dialog_cases.h"
 #include "sandbox.h"
 #include "vorlocomdlg.h"
 
 namespace {
-
-const wchar_t kShowFilter[] = L"Quillon Show Files (*.qlnshow)\0*.qlnshow\0All Files\0*\0";
-const char kShowFilterA[] = "Quillon Show Files (*.qlnshow)\0*.qlnshow\0All Files\0*\0";
-
-struct WideRequest {
-    std::vector<wchar_t> buffer;
-    FileDialogParams params{};
-    explicit WideRequest(int size = 260, int capacity = -1)
-        : buffer(capacity < 0 ? size : capacity, L'\0') {
-        params.file.w = buffer.data();
-        params.fileSize = size;
-        params.title.w = L"Select a file...";
-        params.filter.w = kShowFilter;
-    }
-    std::wstring Result() const { return buffer.data(); }
-};
 
 // Closes any dialog that appears, and counts them.
 struct DialogCounter {
@@ -54,20 +39,7 @@ void Accept(QFileDialog *dialog, const QString &path) {
 TEST(VorloComDlg, BadRequestsFailAtOnceWithoutADialog) {
     DialogCounter counter;
     QTimer *poller = counter.Arm();  // would close a dialog if one were wrongly shown
-    EXPECT_FALSE(ShowOpenFileW(nullptr));
-    EXPECT_FALSE(ShowSaveFileW(nullptr));
-    EXPECT_FALSE(ShowOpenFileA(nullptr));
-    EXPECT_FALSE(ShowSaveFileA(nullptr));
-
-    WideRequest zero(0, 4);
-    EXPECT_FALSE(ShowOpenFileW(&zero.params));
-    EXPECT_FALSE(ShowSaveFileW(&zero.params));
-    WideRequest negative(-5, 4);
-    EXPECT_FALSE(ShowSaveFileW(&negative.params));
-    WideRequest noBuffer;
-    noBuffer.params.file.w = nullptr;
-    EXPECT_FALSE(ShowOpenFileW(&noBuffer.params));
-    EXPECT_FALSE(ShowSaveFileA(&noBuffer.params));
+    ExpectBadRequestsRefused();
     QCoreApplication::processEvents();
     EXPECT_EQ(counter.shown, 0);
     delete poller;
@@ -162,15 +134,11 @@ TEST(VorloComDlg, APathLongerThanTheBufferIsCutSafelyAndRefused) {
     Sandbox box;
     const int size = 8;
     WideRequest request(size, size + 4);
-    for (int i = size; i < size + 4; ++i)
-        request.buffer[i] = L'#';
+    MarkBeyondSize(request);
     WhenDialogShows<QFileDialog>(
         [&](QFileDialog *dialog) { Accept(dialog, QString::fromStdString(box.File("long-name"))); });
     EXPECT_FALSE(ShowSaveFileW(&request.params));
-    EXPECT_EQ(request.buffer[size - 1], L'\0');
-    EXPECT_EQ(request.Result().size(), static_cast<size_t>(size - 1));
-    for (int i = size; i < size + 4; ++i)
-        EXPECT_EQ(request.buffer[i], L'#');
+    ExpectCutWithinSize(request);
 
     char narrow[4];
     FileDialogParams params{};

@@ -12,14 +12,16 @@
 extern "C" {
 #endif
 
-#if defined(VORLOCOMDLG_BUILD)
+#if defined(VORLOCOMDLG_BUILD) && defined(_WIN32)
+#define VORLOCOMDLG_API __declspec(dllexport)
+#elif defined(VORLOCOMDLG_BUILD)
 #define VORLOCOMDLG_API __attribute__((visibility("default")))
 #else
 #define VORLOCOMDLG_API
 #endif
 
 /* A text of the request: wide (w) for the W functions, narrow (a, in the
- * locale's encoding) for the A functions. */
+ * locale's encoding; UTF-8 on Windows) for the A functions. */
 typedef union FileDialogText {
     const wchar_t *w;
     const char *a;
@@ -32,7 +34,7 @@ typedef union FileDialogBuffer {
 } FileDialogBuffer;
 
 typedef struct FileDialogParams {
-    /* Window that owns the dialog (a QWidget *), or NULL. */
+    /* Window that owns the dialog (a QWidget *; an HWND on Windows), or NULL. */
     void *owner;
     /* On entry the initial file name (may be empty); on return the chosen
      * path, always NUL-terminated within fileSize characters. */
@@ -56,7 +58,8 @@ typedef struct FileDialogParams {
 VORLOCOMDLG_API void VorloComDlgInit(void);
 
 /* Each shows a modal dialog on the calling thread (which must be the thread of
- * the running QApplication) and returns true when the user chose a file name.
+ * the running QApplication; on Windows any thread) and returns true when the
+ * user chose a file name.
  * False at once, showing nothing, for a NULL request, a NULL buffer or a size
  * below 1. False as well on cancel, an empty result, or a path that does not
  * fit the buffer (the buffer then holds as much of it as fits; on a cancel it
