@@ -59,12 +59,12 @@ HeadlessChild::HeadlessChild(const std::vector<std::string> &args) : process(new
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = write;
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    // Ctrl+Break reaches only processes of the sender's console: the tests
-    // make one when they run without (a console the child then shares, in a
-    // process group of its own, so that the event does not reach the tests).
-    AllocConsole();
-    process->started = CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, TRUE,
-                                      CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &process->info);
+    // A console of its own (hidden), so that a Ctrl+C sent there reaches
+    // nothing else.
+    startup.dwFlags |= STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    process->started = CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE,
+                                      nullptr, nullptr, &startup, &process->info);
     CloseHandle(write);
     int fd = _open_osfhandle(reinterpret_cast<intptr_t>(read), _O_RDONLY | _O_TEXT);
     if (fd < 0) {
@@ -89,7 +89,18 @@ HeadlessChild::~HeadlessChild() {
 bool HeadlessChild::Started() const { return process->started && out; }
 
 bool HeadlessChild::Stop() {
-    return process->started && GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, process->info.dwProcessId);
+    if (!process->started)
+        return false;
+    // Ctrl+C goes to the processes of the sender's console: the tests join the
+    // child's console to send it, ignoring it themselves until it has arrived.
+    FreeConsole();
+    SetConsoleCtrlHandler(nullptr, TRUE);
+    bool sent = AttachConsole(process->info.dwProcessId) && GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+    if (sent)
+        WaitForSingleObject(process->info.hProcess, 30000);  // the event has arrived once it ends
+    FreeConsole();
+    SetConsoleCtrlHandler(nullptr, FALSE);
+    return sent;
 }
 
 int HeadlessChild::Wait() {

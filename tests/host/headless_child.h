@@ -34,8 +34,8 @@ public:
         return rest;
     }
     // Asks the program to stop the way the system asks a console program:
-    // SIGTERM, on Windows Ctrl+Break to its process group. False when the
-    // request could not be sent.
+    // SIGTERM, on Windows Ctrl+C on its own console. False when the request
+    // could not be sent.
     bool Stop();
     // Waits for the program to end: its exit code, or -1 when it did not
     // end through exit (killed by a signal, not started).
