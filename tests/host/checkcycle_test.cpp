@@ -49,7 +49,7 @@ protected:
     }
 
     // Loads a scripted plugin into the next slot, enabled.
-    Script Load(const char *library) {
+    Script Load(const std::string &library) {
         EXPECT_TRUE(LoadPlugin(CopyPlugin(library, "p", library).c_str()));
         int slot = GetPluginCount() - 1;
         g_pluginSlots[slot].enabled = 1;
@@ -77,7 +77,7 @@ protected:
 };
 
 TEST_F(CheckCycle, SeasonRollOver) {
-    Script a = Load("qln_scriptA.so");
+    Script a = Load(Lib("qln_scriptA"));
     Show *show = AddTestShow("Roll", 2, 9);
     a.Offer("Roll", 3, 1);
     RunCheck();
@@ -103,7 +103,7 @@ TEST_F(CheckCycle, SeasonRollOver) {
 }
 
 TEST_F(CheckCycle, WithoutCatchupOneEpisodePerPass) {
-    Script a = Load("qln_scriptA.so");
+    Script a = Load(Lib("qln_scriptA"));
     Show *show = AddTestShow("One", 1, 1);
     a.Offer("One", 1, 1);
     a.Offer("One", 1, 2);
@@ -113,7 +113,7 @@ TEST_F(CheckCycle, WithoutCatchupOneEpisodePerPass) {
 }
 
 TEST_F(CheckCycle, CatchupFetchesUntilAMissAndIgnoresNextSearch) {
-    Script a = Load("qln_scriptA.so");
+    Script a = Load(Lib("qln_scriptA"));
     Show *show = AddTestShow("Catch", 1, 1);
     show->Catchup = 1;
     show->NextSearch = fakeNow + 1'000'000;
@@ -128,7 +128,7 @@ TEST_F(CheckCycle, CatchupFetchesUntilAMissAndIgnoresNextSearch) {
 }
 
 TEST_F(CheckCycle, SkipMovesNextSearchSixDaysPastTheSuccess) {
-    Script a = Load("qln_scriptA.so");
+    Script a = Load(Lib("qln_scriptA"));
     Show *show = AddTestShow("Skip", 1, 1);
     show->Skip = 1;
     show->Catchup = 1;
@@ -152,7 +152,7 @@ TEST_F(CheckCycle, FailedDeliveryDoesNotAdvanceTheShow) {
     server.Start();
     g_settings.NZB_Exec = 0;
     std::snprintf(g_settings.NZB_Folder, sizeof g_settings.NZB_Folder, "%s", box.File("").c_str());
-    Script a = Load("qln_scriptA.so");
+    Script a = Load(Lib("qln_scriptA"));
     Show *lost = AddTestShow("Lost", 1, 1);
     Show *got = AddTestShow("Got", 1, 1);
     a.Offer("Lost", 1, 1);
@@ -174,7 +174,7 @@ TEST_F(CheckCycle, FailedDeliveryDoesNotAdvanceTheShow) {
 }
 
 TEST_F(CheckCycle, PausedShowIsNeverSearched) {
-    Script a = Load("qln_scriptA.so");
+    Script a = Load(Lib("qln_scriptA"));
     Show *show = AddTestShow("Paused", 1, 1);
     show->Pause = 1;
     show->Catchup = 1;
@@ -186,7 +186,7 @@ TEST_F(CheckCycle, PausedShowIsNeverSearched) {
 }
 
 TEST_F(CheckCycle, DueOnlyWhenNowIsLaterThanNextSearch) {
-    Script a = Load("qln_scriptA.so");
+    Script a = Load(Lib("qln_scriptA"));
     Show *show = AddTestShow("Edge", 1, 1);
     show->NextSearch = fakeNow;
     a.Offer("Edge", 1, 1);
@@ -198,8 +198,8 @@ TEST_F(CheckCycle, DueOnlyWhenNowIsLaterThanNextSearch) {
 }
 
 TEST_F(CheckCycle, LowerSlotIsAskedFirstAndWins) {
-    Script a = Load("qln_scriptA.so");
-    Script b = Load("qln_scriptB.so");
+    Script a = Load(Lib("qln_scriptA"));
+    Script b = Load(Lib("qln_scriptB"));
     AddTestShow("Both", 1, 1);
     a.Offer("Both", 1, 1);
     b.Offer("Both", 1, 1);
@@ -216,8 +216,8 @@ TEST_F(CheckCycle, LowerSlotIsAskedFirstAndWins) {
 }
 
 TEST_F(CheckCycle, DisabledPluginIsNotAsked) {
-    Script a = Load("qln_scriptA.so");
-    Script b = Load("qln_scriptB.so");
+    Script a = Load(Lib("qln_scriptA"));
+    Script b = Load(Lib("qln_scriptB"));
     g_pluginSlots[0].enabled = 0;
     AddTestShow("Show", 1, 1);
     b.Offer("Show", 1, 1);
@@ -227,8 +227,8 @@ TEST_F(CheckCycle, DisabledPluginIsNotAsked) {
 }
 
 TEST_F(CheckCycle, AbortFinishesTheCallAndSavesWhatAdvanced) {
-    Script a = Load("qln_scriptA.so");
-    Script b = Load("qln_scriptB.so");
+    Script a = Load(Lib("qln_scriptA"));
+    Script b = Load(Lib("qln_scriptB"));
     AddTestShow("First", 1, 1);
     AddTestShow("Second", 1, 1);
     a.Offer("First", 1, 1);
@@ -252,7 +252,7 @@ TEST_F(CheckCycle, AbortFinishesTheCallAndSavesWhatAdvanced) {
 }
 
 TEST_F(CheckCycle, AbortBeforeThePassSearchesNothing) {
-    Script a = Load("qln_scriptA.so");
+    Script a = Load(Lib("qln_scriptA"));
     AddTestShow("Show", 1, 1);
     a.Offer("Show", 1, 1);
     abortCheck = true;
@@ -264,7 +264,7 @@ TEST_F(CheckCycle, AbortBeforeThePassSearchesNothing) {
 }
 
 TEST_F(CheckCycle, NoChangeWritesNoFile) {
-    Script a = Load("qln_scriptA.so");
+    Script a = Load(Lib("qln_scriptA"));
     AddTestShow("Nothing", 1, 1);
     RunCheck();
     EXPECT_EQ(2, a.CallCount());
@@ -274,7 +274,7 @@ TEST_F(CheckCycle, NoChangeWritesNoFile) {
 }
 
 TEST_F(CheckCycle, ShutdownStopsAtTheNextShowAndReportsComplete) {
-    Script a = Load("qln_scriptA.so");
+    Script a = Load(Lib("qln_scriptA"));
     AddTestShow("First", 1, 1);
     AddTestShow("Second", 1, 1);
     a.Offer("First", 1, 1);
@@ -287,7 +287,7 @@ TEST_F(CheckCycle, ShutdownStopsAtTheNextShowAndReportsComplete) {
 }
 
 TEST_F(CheckCycle, ScanNowWaitsForAnEnabledPlugin) {
-    Script a = Load("qln_scriptA.so");
+    Script a = Load(Lib("qln_scriptA"));
     g_pluginSlots[0].enabled = 0;
     AddTestShow("Show", 1, 1);
     RequestScanNow();
@@ -308,7 +308,7 @@ TEST_F(CheckCycle, ScanNowWaitsForAnEnabledPlugin) {
 }
 
 TEST_F(CheckCycle, AutoScanIsDueStrictlyAfterTheInterval) {
-    Load("qln_scriptA.so");
+    Load(Lib("qln_scriptA"));
     g_settings.AutoScan = 1;
     g_settings.SecondsBetweenScans = 900;
     EXPECT_TRUE(CheckTurn());  // lastCheckEnd 0: due at once
@@ -320,7 +320,7 @@ TEST_F(CheckCycle, AutoScanIsDueStrictlyAfterTheInterval) {
 
 TEST_F(CheckCycle, RealThreadRunsARequestedPassAndEndsOnShutdown) {
     SetHostClockForTesting(nullptr);
-    Script a = Load("qln_scriptA.so");
+    Script a = Load(Lib("qln_scriptA"));
     AddTestShow("Threaded", 1, 1);
     a.Offer("Threaded", 1, 1);
     long before = CompletedPasses();
@@ -347,7 +347,7 @@ TEST_F(CheckCycle, ThreadThatCannotStartIsReportedAndNotWaitedFor) {
 }
 
 TEST_F(CheckCycle, FailedSaveIsShownAndTriedAgainAfterTheNextPass) {
-    Script a = Load("qln_scriptA.so");
+    Script a = Load(Lib("qln_scriptA"));
     AddTestShow("Show", 1, 1);
     a.Offer("Show", 1, 1);
     // Something that is no file stands where shows.conf goes: the save fails.
@@ -368,7 +368,7 @@ TEST_F(CheckCycle, FailedSaveIsShownAndTriedAgainAfterTheNextPass) {
 }
 
 TEST_F(CheckCycle, LongestIntervalNeverMakesAPassDueEarly) {
-    Load("qln_scriptA.so");
+    Load(Lib("qln_scriptA"));
     g_settings.AutoScan = 1;
     lastCheckEnd = fakeNow;
     g_settings.SecondsBetweenScans = INT64_MAX;  // the end of the last pass + this passes 64 bits

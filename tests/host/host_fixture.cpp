@@ -15,6 +15,21 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The variable the system's temporary folder comes from.
+#ifdef _WIN32
+const char *const kTempVariable = "TMP";  // GetTempPathW reads it first
+void SetVariable(const char *name, const char *value) { _putenv_s(name, value); }
+void UnsetVariable(const char *name) { _putenv_s(name, ""); }
+#else
+const char *const kTempVariable = "TMPDIR";
+void SetVariable(const char *name, const char *value) { setenv(name, value, 1); }
+void UnsetVariable(const char *name) { unsetenv(name); }
+#endif
+
+}  // namespace
+
 std::string Narrow(const std::wstring &text) {
     std::string out;
     for (wchar_t c : text)
@@ -33,11 +48,11 @@ bool WaitFor(const std::function<bool()> &done, int seconds) {
 }
 
 void HostTest::SetUp() {
-    const char *old = std::getenv("TMPDIR");
+    const char *old = std::getenv(kTempVariable);
     hadTmp = old != nullptr;
     oldTmp = old ? old : "";
     fs::create_directories(box.File("tmp"));
-    setenv("TMPDIR", box.File("tmp").c_str(), 1);
+    SetVariable(kTempVariable, box.File("tmp").c_str());
     SetFrontEnd(&frontEnd);
     ClearLogEntries();
     ResetCheckState();
@@ -57,9 +72,9 @@ void HostTest::TearDown() {
     SetHostClockForTesting(nullptr);
     SetFrontEnd(nullptr);
     if (hadTmp)
-        setenv("TMPDIR", oldTmp.c_str(), 1);
+        SetVariable(kTempVariable, oldTmp.c_str());
     else
-        unsetenv("TMPDIR");
+        UnsetVariable(kTempVariable);
 }
 
 std::string HostTest::CopyPlugin(const std::string &library, const std::string &folder,

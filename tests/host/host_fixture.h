@@ -1,5 +1,5 @@
 // Shared set-up of the plugin host tests: a sandboxed data folder and
-// temporary folder ($TMPDIR = <sandbox>/tmp/), a
+// temporary folder ($TMPDIR, on Windows %TMP%, = <sandbox>/tmp/), a
 // recording front end, clean check state and plugin slots, and helpers to
 // copy the test plugin libraries and read the log lists.
 #pragma once
@@ -12,6 +12,20 @@
 
 #include "frontend.h"
 #include "sandbox.h"
+#include "vorlo/library.h"
+#include "vorlo/platform.h"
+
+// A test plugin library's file name: "qln_basic" is qln_basic.so, on
+// Windows qln_basic.dll.
+inline std::string Lib(const std::string &name) { return name + kLibrarySuffix; }
+
+// `path` with its '/' separators as the host builds paths on this system.
+inline std::string Native(std::string path) {
+    for (char &c : path)
+        if (c == '/')
+            c = kPathSeparator;
+    return path;
+}
 
 class HostTest : public ::testing::Test {
 protected:
@@ -34,6 +48,14 @@ private:
     std::string oldTmp;
     bool hadTmp = false;
 };
+
+// The file: URL of an absolute path ("file:///C:/folder/name" on Windows).
+inline std::string FileUrl(std::string path) {
+    for (char &c : path)
+        if (c == '\\')
+            c = '/';
+    return (path.front() == '/' ? "file://" : "file:///") + path;
+}
 
 // Narrows an ASCII wide text.
 std::string Narrow(const std::wstring &text);

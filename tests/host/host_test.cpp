@@ -2,16 +2,13 @@
 // the quillon-headless program.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <fstream>
 #include <future>
 
 #include "checkcycle.h"
 #include "checkstate.h"
+#include "headless_child.h"
 #include "host.h"
 #include "host_fixture.h"
 #include "lifecycle.h"
@@ -31,10 +28,10 @@ int pumped = 0;
 void Pump(void *) { ++pumped; }
 
 TEST_F(Host, StartupHintsAndExitWithoutACheckThread) {
-    CopyPlugin("qln_basic.so", "data/plugins", "qln_basic.so");
+    CopyPlugin(Lib("qln_basic"), "data/plugins", Lib("qln_basic"));
     char arg0[] = "quillon";
     char *argv[] = {arg0};
-    ASSERT_EQ(-1, StartupBeforeWindow(1, argv, box.File("data/").c_str()));
+    ASSERT_EQ(-1, StartupBeforeWindow(1, argv, box.File(Native("data/")).c_str()));
     frontEnd.Clear();
     SetThreadStarterForTesting(&CannotStart);
     EXPECT_FALSE(HostAfterWindow());
@@ -43,7 +40,7 @@ TEST_F(Host, StartupHintsAndExitWithoutACheckThread) {
     std::vector<std::string> log = Texts(LogTarget::Log);
     ASSERT_EQ(8u, log.size());
     EXPECT_EQ("Loading plugins...", log[0]);
-    EXPECT_EQ("Attempting to load plugin: " + box.File("data/plugins/qln_basic.so"), log[1]);
+    EXPECT_EQ("Attempting to load plugin: " + box.File(Native("data/plugins/") + Lib("qln_basic")), log[1]);
     EXPECT_EQ("Plugin loaded successfully!", log[3]);
     EXPECT_EQ("No plugins enabled, configure & enable at least 1 plugin to use Quillon.", log[4]);
     EXPECT_EQ("Since you don't have any shows defined, you may want to go to File -> Edit shows... "
@@ -62,11 +59,11 @@ TEST_F(Host, StartupHintsAndExitWithoutACheckThread) {
 }
 
 TEST_F(Host, ExitWaitsForTheCheckThreadWhilePumping) {
-    CopyPlugin("qln_basic.so", "data/plugins", "qln_basic.so");
+    CopyPlugin(Lib("qln_basic"), "data/plugins", Lib("qln_basic"));
     box.Write("data/plugins.ini", "[plugins]\r\n{6A0E2C1D-1111-4C2B-9D41-000000000001}=1\r\n");
     char arg0[] = "quillon";
     char *argv[] = {arg0};
-    ASSERT_EQ(-1, StartupBeforeWindow(1, argv, box.File("data/").c_str()));
+    ASSERT_EQ(-1, StartupBeforeWindow(1, argv, box.File(Native("data/")).c_str()));
     EXPECT_TRUE(HostAfterWindow());
     EXPECT_FALSE(HasText(LogTarget::Log,
                          "No plugins enabled, configure & enable at least 1 plugin to use Quillon."));
@@ -79,11 +76,11 @@ TEST_F(Host, ExitWaitsForTheCheckThreadWhilePumping) {
 
 TEST_F(Host, ExitWhileAPluginsDownloadStalls) {
     StalledServer stalled;
-    CopyPlugin("qln_scriptA.so", "data/plugins", "qln_scriptA.so");
+    CopyPlugin(Lib("qln_scriptA"), "data/plugins", Lib("qln_scriptA"));
     box.Write("data/plugins.ini", "[plugins]\r\n{5C1E9A00-AAAA-4B1E-8F00-00000000000A}=1\r\n");
     char arg0[] = "quillon";
     char *argv[] = {arg0};
-    ASSERT_EQ(-1, StartupBeforeWindow(1, argv, box.File("data/").c_str()));
+    ASSERT_EQ(-1, StartupBeforeWindow(1, argv, box.File(Native("data/")).c_str()));
     Show *show = NewShow();
     std::snprintf(show->ShowName, sizeof show->ShowName, "Stalled");
     show->Season = show->Episode = 1;
@@ -106,78 +103,26 @@ TEST_F(Host, ExitWhileAPluginsDownloadStalls) {
     EXPECT_FALSE(box.Exists("data/shows.conf"));  // nothing was delivered
 }
 
-// Runs quillon-headless with arguments, collecting its standard output.
-struct Child {
-    pid_t pid = -1;
-    FILE *out = nullptr;
-};
-
-Child Launch(const std::vector<std::string> &args) {
-    int pipeFds[2];
-    EXPECT_EQ(0, pipe(pipeFds));
-    Child child;
-    child.pid = fork();
-    if (child.pid == 0) {
-        dup2(pipeFds[1], 1);
-        close(pipeFds[0]);
-        close(pipeFds[1]);
-        std::vector<char *> argv;
-        std::string program = QUILLON_HEADLESS;
-        argv.push_back(program.data());
-        std::vector<std::string> copy = args;
-        for (std::string &a : copy)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    close(pipeFds[1]);
-    child.out = fdopen(pipeFds[0], "r");
-    return child;
-}
-
-// Reads lines until one contains `text`; false at end of output.
-bool ReadUntil(FILE *out, const std::string &text, std::string *all) {
-    char line[4096];
-    while (std::fgets(line, sizeof line, out)) {
-        *all += line;
-        if (std::string(line).find(text) != std::string::npos)
-            return true;
-    }
-    return false;
-}
-
 TEST_F(Host, HeadlessRunsUntilSignalled) {
-    Child child = Launch({"--data", box.File("headless")});
+    HeadlessChild child({"--data", box.File("headless")});
+    ASSERT_TRUE(child.Started());
     std::string output;
-    ASSERT_TRUE(ReadUntil(child.out, "Ready.", &output)) << output;
-    kill(child.pid, SIGTERM);
-    char rest[4096];
-    while (std::fgets(rest, sizeof rest, child.out))
-        output += rest;
-    std::fclose(child.out);
-    int status = 0;
-    ASSERT_EQ(child.pid, waitpid(child.pid, &status, 0));
-    ASSERT_TRUE(WIFEXITED(status)) << output;
-    EXPECT_EQ(0, WEXITSTATUS(status));
+    ASSERT_TRUE(child.ReadUntil("Ready.", &output)) << output;
+    ASSERT_TRUE(child.Stop());
+    output += child.ReadRest();
+    EXPECT_EQ(0, child.Wait()) << output;
     EXPECT_NE(std::string::npos, output.find("Starting up...")) << output;
     EXPECT_NE(std::string::npos, output.find("Loading plugins...")) << output;
     EXPECT_TRUE(box.Exists("headless/main.conf"));
 }
 
 TEST_F(Host, HeadlessRunsRequestedPasses) {
-    CopyPlugin("qln_basic.so", "headless/plugins", "qln_basic.so");
+    CopyPlugin(Lib("qln_basic"), "headless/plugins", Lib("qln_basic"));
     box.Write("headless/plugins.ini", "[plugins]\r\n{6A0E2C1D-1111-4C2B-9D41-000000000001}=1\r\n");
-    Child child = Launch({"--data", box.File("headless"), "--scan-now", "--passes", "1"});
-    std::string output;
-    char line[4096];
-    while (std::fgets(line, sizeof line, child.out))
-        output += line;
-    std::fclose(child.out);
-    int status = 0;
-    ASSERT_EQ(child.pid, waitpid(child.pid, &status, 0));
-    ASSERT_TRUE(WIFEXITED(status)) << output;
-    EXPECT_EQ(0, WEXITSTATUS(status));
+    HeadlessChild child({"--data", box.File("headless"), "--scan-now", "--passes", "1"});
+    ASSERT_TRUE(child.Started());
+    std::string output = child.ReadRest();
+    EXPECT_EQ(0, child.Wait()) << output;
     EXPECT_NE(std::string::npos, output.find("Checking for shows...")) << output;
     EXPECT_NE(std::string::npos, output.find("Checking complete!")) << output;
     EXPECT_NE(std::string::npos, output.find("shutdown basic")) << output;

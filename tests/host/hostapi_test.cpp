@@ -129,7 +129,7 @@ protected:
 
 TEST_F(CurlGuard, OnlyHttpAndHttps) {
     box.Write("secret.txt", "secret");
-    EXPECT_EQ(CURLE_UNSUPPORTED_PROTOCOL, Get("file://" + box.File("secret.txt")));
+    EXPECT_EQ(CURLE_UNSUPPORTED_PROTOCOL, Get(FileUrl(box.File("secret.txt"))));
     EXPECT_EQ("", body);
 
     // Widening is refused, narrowing within http/https accepted.
@@ -141,13 +141,13 @@ TEST_F(CurlGuard, OnlyHttpAndHttps) {
     EXPECT_EQ(CURLE_BAD_FUNCTION_ARGUMENT,
               curl->curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS, (long)CURLPROTO_FILE));
     EXPECT_EQ(CURLE_OK, curl->curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "HTTPS,http"));
-    EXPECT_EQ(CURLE_UNSUPPORTED_PROTOCOL, Get("file://" + box.File("secret.txt")));
+    EXPECT_EQ(CURLE_UNSUPPORTED_PROTOCOL, Get(FileUrl(box.File("secret.txt"))));
 }
 
 TEST_F(CurlGuard, RedirectToLocalFileIsRefused) {
     box.Write("secret.txt", "secret");
     TestHttpServer server;
-    std::string target = "file://" + box.File("secret.txt");
+    std::string target = FileUrl(box.File("secret.txt"));
     server.Routes().Get("/go", [&](const httplib::Request &, httplib::Response &res) {
         res.set_redirect(target);
     });
@@ -159,7 +159,14 @@ TEST_F(CurlGuard, RedirectToLocalFileIsRefused) {
     EXPECT_EQ(CURLE_OK, Get(server.Url("/ok")));
     EXPECT_EQ("fine", body);
     body.clear();
-    EXPECT_EQ(CURLE_UNSUPPORTED_PROTOCOL, Get(server.Url("/go")));
+    CURLcode code = Get(server.Url("/go"));
+#ifdef _WIN32
+    // libcurl there is built for HTTP only: its URL parser refuses the file:
+    // location before any protocol check.
+    EXPECT_TRUE(code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_URL_MALFORMAT) << code;
+#else
+    EXPECT_EQ(CURLE_UNSUPPORTED_PROTOCOL, code);
+#endif
     EXPECT_EQ(std::string::npos, body.find("secret"));
 }
 

@@ -2,7 +2,9 @@
 // 16 slots, the enabled flags from plugins.ini, and unloading.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
+#include <string>
 
 #include "hostapi.h"
 #include "host_fixture.h"
@@ -15,13 +17,35 @@ using Loader = HostTest;
 
 const char *kBasicId = "{6A0E2C1D-1111-4C2B-9D41-000000000001}";
 
+// The library suffix of the other system, which the loader must not take.
+#ifdef _WIN32
+const char *kOtherSuffix = ".so";
+#else
+const char *kOtherSuffix = ".dll";
+#endif
+
+std::string Upper(std::string text) {
+    for (char &c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// Every second letter upper case: ".So", ".DlL".
+std::string MixedCase(std::string text) {
+    for (size_t i = 1; i < text.size(); i += 2)
+        text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
+    return text;
+}
+
 TEST(PluginFileName, PrefixAndLastExtensionInAnyCase) {
-    EXPECT_TRUE(IsPluginFileName("qln_basic.so"));
-    EXPECT_TRUE(IsPluginFileName("QLN_Name.SO"));
-    EXPECT_TRUE(IsPluginFileName("Qln_x.tar.So"));
-    EXPECT_FALSE(IsPluginFileName("qln_x.so.bak"));
-    EXPECT_FALSE(IsPluginFileName("libqln_x.so"));
-    EXPECT_FALSE(IsPluginFileName("qln_x.dll"));
+    // Names are built from this system's library suffix (".so", ".dll").
+    const std::string suffix = kLibrarySuffix, upper = Upper(suffix), other = Upper(kOtherSuffix);
+    EXPECT_TRUE(IsPluginFileName(Lib("qln_basic").c_str()));
+    EXPECT_TRUE(IsPluginFileName(("QLN_Name" + upper).c_str()));
+    EXPECT_TRUE(IsPluginFileName(("Qln_x.tar" + MixedCase(suffix)).c_str()));
+    EXPECT_FALSE(IsPluginFileName(("qln_x" + suffix + ".bak").c_str()));
+    EXPECT_FALSE(IsPluginFileName(("libqln_x" + suffix).c_str()));
+    EXPECT_FALSE(IsPluginFileName(("qln_x" + other).c_str()));  // the other system's libraries
     EXPECT_FALSE(IsPluginFileName("qln_x"));
     EXPECT_FALSE(IsPluginFileName("qln"));
     EXPECT_FALSE(IsPluginFileName("."));
@@ -29,14 +53,15 @@ TEST(PluginFileName, PrefixAndLastExtensionInAnyCase) {
 }
 
 TEST_F(Loader, FolderLoadsOnlyPluginNames) {
-    CopyPlugin("qln_basic.so", "plugins", "QLN_Name.SO");
-    CopyPlugin("qln_other.so", "plugins", "qln_x.so.bak");
-    CopyPlugin("qln_other.so", "plugins", "other.so");
+    std::string name = "QLN_Name" + Upper(kLibrarySuffix);
+    CopyPlugin(Lib("qln_basic"), "plugins", name);
+    CopyPlugin(Lib("qln_other"), "plugins", Lib("qln_x") + ".bak");
+    CopyPlugin(Lib("qln_other"), "plugins", Lib("other"));
     LoadPluginFolder(box.File("plugins").c_str());  // no trailing '/'
 
     std::vector<std::string> log = Texts(LogTarget::Log);
     ASSERT_EQ(3u, log.size());
-    EXPECT_EQ("Attempting to load plugin: " + box.File("plugins/QLN_Name.SO"), log[0]);
+    EXPECT_EQ("Attempting to load plugin: " + box.File(Native("plugins/") + name), log[0]);
     EXPECT_EQ("init basic 0", log[1]);
     EXPECT_EQ("Plugin loaded successfully!", log[2]);
     EXPECT_EQ(1, GetPluginCount());
@@ -49,8 +74,8 @@ TEST_F(Loader, MissingFolderIsSilent) {
 }
 
 TEST_F(Loader, RefusedLibrariesAreUnloadedWithOneMessage) {
-    for (const char *library : {"qln_nogetplugin.so", "qln_zerocount.so", "qln_version2.so",
-                                "qln_initfail.so"}) {
+    for (const std::string &library : {Lib("qln_nogetplugin"), Lib("qln_zerocount"), Lib("qln_version2"),
+                                       Lib("qln_initfail")}) {
         SCOPED_TRACE(library);
         frontEnd.Clear();
         std::string path = CopyPlugin(library, "plugins", library);
@@ -69,14 +94,14 @@ TEST_F(Loader, RefusedLibrariesAreUnloadedWithOneMessage) {
 }
 
 TEST_F(Loader, NotALibrary) {
-    box.Write("plugins/qln_junk.so", "not an ELF file");
-    EXPECT_FALSE(LoadPlugin(box.File("plugins/qln_junk.so").c_str()));
+    box.Write("plugins/" + Lib("qln_junk"), "not a library");
+    EXPECT_FALSE(LoadPlugin(box.File("plugins/" + Lib("qln_junk")).c_str()));
     EXPECT_EQ("Could not load plugin!", Texts(LogTarget::Log).back());
 }
 
 TEST_F(Loader, SameIdInOtherCaseIsRefused) {
-    EXPECT_TRUE(LoadPlugin(CopyPlugin("qln_basic.so", "a", "qln_basic.so").c_str()));
-    EXPECT_FALSE(LoadPlugin(CopyPlugin("qln_basiccopy.so", "b", "qln_basiccopy.so").c_str()));
+    EXPECT_TRUE(LoadPlugin(CopyPlugin(Lib("qln_basic"), "a", Lib("qln_basic")).c_str()));
+    EXPECT_FALSE(LoadPlugin(CopyPlugin(Lib("qln_basiccopy"), "b", Lib("qln_basiccopy")).c_str()));
     std::vector<std::string> log = Texts(LogTarget::Log);
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ("Another copy of this plugin is already loaded!", log[log.size() - 2]);
@@ -88,9 +113,9 @@ TEST_F(Loader, SameIdInOtherCaseIsRefused) {
 
 TEST_F(Loader, SeventeenthPluginIsRefused) {
     // One library offering 16 plugins, then a 17th in another library.
-    EXPECT_TRUE(LoadPlugin(CopyPlugin("qln_sixteen.so", "p", "qln_sixteen.so").c_str()));
+    EXPECT_TRUE(LoadPlugin(CopyPlugin(Lib("qln_sixteen"), "p", Lib("qln_sixteen")).c_str()));
     EXPECT_EQ(16, GetPluginCount());
-    EXPECT_FALSE(LoadPlugin(CopyPlugin("qln_other.so", "p", "qln_other.so").c_str()));
+    EXPECT_FALSE(LoadPlugin(CopyPlugin(Lib("qln_other"), "p", Lib("qln_other")).c_str()));
     std::vector<std::string> log = Texts(LogTarget::Log);
     EXPECT_EQ("Too many plugins loaded already!", log[log.size() - 2]);
     EXPECT_EQ("Could not load plugin!", log.back());
@@ -108,8 +133,8 @@ TEST_F(Loader, SeventeenthPluginIsRefused) {
 
 TEST_F(Loader, EnabledFlagFromPluginsIni) {
     box.Write("plugins.ini", std::string("[plugins]\r\n") + kBasicId + "=1\r\n");
-    ASSERT_TRUE(LoadPlugin(CopyPlugin("qln_basic.so", "p", "qln_basic.so").c_str()));
-    ASSERT_TRUE(LoadPlugin(CopyPlugin("qln_other.so", "p", "qln_other.so").c_str()));  // no entry
+    ASSERT_TRUE(LoadPlugin(CopyPlugin(Lib("qln_basic"), "p", Lib("qln_basic")).c_str()));
+    ASSERT_TRUE(LoadPlugin(CopyPlugin(Lib("qln_other"), "p", Lib("qln_other")).c_str()));  // no entry
     EXPECT_EQ(1, g_pluginSlots[0].enabled);
     EXPECT_EQ(0, g_pluginSlots[1].enabled);
     EXPECT_EQ(2, GetPluginCount());
@@ -117,7 +142,7 @@ TEST_F(Loader, EnabledFlagFromPluginsIni) {
 }
 
 TEST_F(Loader, InitGetsIndexAndTheOneHostTable) {
-    ASSERT_TRUE(LoadPlugin(CopyPlugin("qln_scriptA.so", "p", "qln_scriptA.so").c_str()));
+    ASSERT_TRUE(LoadPlugin(CopyPlugin(Lib("qln_scriptA"), "p", Lib("qln_scriptA")).c_str()));
     auto host = reinterpret_cast<const QLN_HOST_API *(*)()>(
         LibEntry(g_pluginSlots[0].library, "Script_Host"));
     ASSERT_NE(nullptr, host);
@@ -127,7 +152,7 @@ TEST_F(Loader, InitGetsIndexAndTheOneHostTable) {
 }
 
 TEST_F(Loader, UnloadCallsEveryShutdownThenFreesEachLibraryOnce) {
-    ASSERT_TRUE(LoadPlugin(CopyPlugin("qln_sixteen.so", "p", "qln_sixteen.so").c_str()));
+    ASSERT_TRUE(LoadPlugin(CopyPlugin(Lib("qln_sixteen"), "p", Lib("qln_sixteen")).c_str()));
     UnloadPlugins();
     EXPECT_EQ(16, CountText(LogTarget::Log, "shutdown sixteen"));
     EXPECT_EQ(0, GetPluginCount());

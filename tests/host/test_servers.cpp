@@ -1,10 +1,23 @@
 #include "test_servers.h"
 
+#ifdef _WIN32
+// winsock2.h and ws2tcpip.h come with httplib.h.
+namespace {
+int CloseSocket(socket_t s) { return closesocket(s); }
+int Poll(pollfd *fds, unsigned long count, int milliseconds) { return WSAPoll(fds, count, milliseconds); }
+}  // namespace
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+namespace {
+int CloseSocket(socket_t s) { return close(s); }
+int Poll(pollfd *fds, nfds_t count, int milliseconds) { return poll(fds, count, milliseconds); }
+}  // namespace
+#endif
 
 #include <chrono>
 #include <stdexcept>
@@ -32,13 +45,18 @@ std::string TestHttpServer::Url(const std::string &path) const {
 }
 
 StalledServer::StalledServer() {
+#ifdef _WIN32
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0)
+        throw std::runtime_error("cannot start Windows sockets");
+#endif
     listener = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = 0;
     socklen_t length = sizeof address;
-    if (listener < 0 || bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+    if (listener == INVALID_SOCKET || bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
         listen(listener, 16) != 0 ||
         getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length) != 0)
         throw std::runtime_error("cannot start the stalled server");
@@ -46,9 +64,9 @@ StalledServer::StalledServer() {
     thread = std::thread([this] {
         while (!stop.load()) {
             pollfd p{listener, POLLIN, 0};
-            if (poll(&p, 1, 50) > 0) {
-                int client = accept(listener, nullptr, nullptr);
-                if (client >= 0) {
+            if (Poll(&p, 1, 50) > 0) {
+                socket_t client = accept(listener, nullptr, nullptr);
+                if (client != INVALID_SOCKET) {
                     clients.push_back(client);  // held open, never written to
                     accepted += 1;
                 }
@@ -60,9 +78,12 @@ StalledServer::StalledServer() {
 StalledServer::~StalledServer() {
     stop = true;
     thread.join();
-    for (int client : clients)
-        close(client);
-    close(listener);
+    for (socket_t client : clients)
+        CloseSocket(client);
+    CloseSocket(listener);
+#ifdef _WIN32
+    WSACleanup();
+#endif
 }
 
 std::string StalledServer::Url(const std::string &path) const {

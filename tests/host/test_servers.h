@@ -33,10 +33,10 @@ public:
     int Accepted() const { return accepted.load(); }
 
 private:
-    int listener = -1;
+    socket_t listener = INVALID_SOCKET;  // httplib's socket type: SOCKET on Windows
     int port = 0;
     std::atomic<bool> stop{false};
     std::atomic<int> accepted{0};
-    std::vector<int> clients;
+    std::vector<socket_t> clients;
     std::thread thread;
 };

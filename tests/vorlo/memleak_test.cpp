@@ -8,6 +8,7 @@
 
 #include <cinttypes>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -316,6 +317,15 @@ TEST_F(MemLeak, ReportFileThatCannotBeOpened) {
     CaptureStdout();
     MemLeakReportFile(path.c_str());
     EXPECT_EQ(GetCapturedStdout(), "Error opening " + path + " for output!!!\n");
+}
+
+// The name is UTF-8 on every system: Windows gets it as UTF-16, not in the
+// ANSI code page.
+TEST_F(MemLeak, ReportFileWithANonAsciiName) {
+    Sandbox box;
+    std::string path = box.File("r\xC3\xA9port.txt");
+    MemLeakReportFile(path.c_str());
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::u8path(path)));
 }
 
 TEST_F(MemLeak, DumpRowsAndCharacterColumn) {

@@ -3,6 +3,7 @@
 #include "vorlo/memleak.h"
 
 #include "vorlo/lock.h"
+#include "vorlo/platform.h"
 
 #include <cinttypes>
 #include <climits>
@@ -710,7 +711,7 @@ void MemLeakExit(FILE *out) {
 }
 
 void MemLeakReportFile(const char *path) {
-    FILE *out = path ? fopen(path, "wb") : nullptr;
+    FILE *out = path ? PlatformOpenFile(path, "wb") : nullptr;
     if (!out) {
         printf("Error opening %s for output!!!\n", path ? path : "");
         fflush(stdout);
