@@ -89,6 +89,10 @@ struct RunOptions {
     uint64_t fileSizeLimit = 0;  // RLIMIT_FSIZE in bytes when > 0 (SIGXFSZ left at its default; POSIX only)
 };
 
+// What Program::Wait returns for a process Kill() ended: -SIGKILL, on
+// Windows the exit code TerminateProcess gives it.
+extern const int kKilledExit;
+
 class Program {
 public:
     // Starts `program` in `home`. Its standard output and error go through
@@ -109,7 +113,7 @@ public:
     // Asks the program to end the way a user's session does: SIGTERM, on
     // Windows Ctrl+C in its console.
     void Stop();
-    // Ends the process at once (SIGKILL, TerminateProcess).
+    // Ends the process at once (SIGKILL, TerminateProcess with kKilledExit).
     void Kill();
     // Exit code, -signal when killed; -1000 when it had not ended after
     // `seconds` (it is then killed).

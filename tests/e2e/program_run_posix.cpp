@@ -13,6 +13,8 @@
 
 #include "program_run.h"
 
+const int kKilledExit = -SIGKILL;
+
 void Home::InstallOpenRecorder() {
     chmod(box.File("run").c_str(), 0700);
     std::string script = "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + xdgLog + "'\n";

@@ -100,6 +100,8 @@ std::mutex consoleLock;
 
 }  // namespace
 
+const int kKilledExit = 137;
+
 // The shell looks up the handler of a file type or URL scheme in the
 // machine's classes (Wine reads no per-user classes for this), so the
 // recorder beside this executable is registered there, the same for every
@@ -215,7 +217,7 @@ void Program::Stop() {
 
 void Program::Kill() {
     if (process && !reaped)
-        TerminateProcess(process, 137);
+        TerminateProcess(process, static_cast<UINT>(kKilledExit));
 }
 
 bool Program::Running() {
@@ -234,7 +236,7 @@ int Program::Wait(double seconds) {
     if (!process)
         return -1000;
     if (!reaped && !WaitUntil([this] { return !Running(); }, seconds)) {
-        TerminateProcess(process, 137);
+        TerminateProcess(process, static_cast<UINT>(kKilledExit));
         WaitForSingleObject(process, INFINITE);
         reaped = true;
         return -1000;
