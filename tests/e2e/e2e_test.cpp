@@ -310,6 +310,40 @@ TEST_F(EndToEnd, TwoRunsDeliverEachReleaseOnceAndKeepEveryFile) {
     EXPECT_THAT(Home::List(home.work), ElementsAre());
 }
 
+// Data, NZB and temporary folders below a folder whose name has spaces and
+// characters beyond ASCII: the paths travel as UTF-8 through the command
+// line, the environment, main.conf and the host's own calls (UTF-16 at the
+// system on Windows), and the file arrives where main.conf says.
+TEST(Paths, FoldersWithSpacesAndNonAsciiNamesWork) {
+    Home home("Dossier d'\xc3\xa9t\xc3\xa9 \xe2\x82\xac \xce\xa9");
+    IndexServer server;
+    Services services(server.Address());
+    services.ServeDefaults(server);
+    ShowEntry show{"Solo Show", "", 0, 0, 0, 1, 1, 0};
+    server.On(services.Generic(show, 1, 1),
+              Ok(Rss({RssItem("Solo.Show.S01E01", server.Address() + "/n/solo.nzb")})));
+    server.On("/n/solo.nzb", Ok(kNzb));
+    WriteAll(home.Data("shows.conf"), ShowsConfText({show}));
+    const std::string mainConf = MainConfText(1, 3600, 0, 0, home.nzb, home.torrents);
+    WriteAll(home.Data("main.conf"), mainConf);
+    PluginSetup setup;
+    setup.address = server.Address();
+    setup.ezrss = setup.newzbin = setup.nzbmatrix = false;
+    WriteAll(home.Data("plugins.ini"), PluginsIniText(setup));
+
+    RunOptions once;
+    once.args = {"--passes", "1"};
+    Program host(home, QUILLON_HEADLESS, once);
+    ASSERT_EQ(host.Wait(120), 0) << host.Err() << host.Out();
+    std::vector<std::string> delivered = Home::List(home.nzb);
+    ASSERT_THAT(delivered, ElementsAre(::testing::StartsWith("quillon_dl."))) << host.Out();
+    EXPECT_EQ(ReadAll(home.nzb + delivered[0]), kNzb);
+    EXPECT_NE(ReadAll(home.Data("seen.conf")).find("Solo.Show.S01E01="), std::string::npos);
+    EXPECT_EQ(ReadAll(home.Data("main.conf")), mainConf);
+    EXPECT_THAT(Home::FilesBelow(home.tmp), ElementsAre());
+    EXPECT_THAT(LinesWith(host.Out(), "rror"), ElementsAre()) << host.Out();
+}
+
 #ifndef _WIN32
 // `cmake --install` into a fresh prefix gives a tree that runs on its own:
 // the program started through bin/quillon finds libvorlocomdlg.so and the

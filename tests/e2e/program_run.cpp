@@ -1,10 +1,13 @@
 #include "program_run.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -54,7 +57,7 @@ std::vector<std::string> PluginLoadOrder(const std::string &program) {
     return order;
 }
 
-Home::Home() {
+Home::Home(const std::string &inner) : root(inner.empty() ? inner : inner + "/") {
     data = Below("xdg/Quillon/");
     nzb = Below("nzb/");
     torrents = Below("torrents/");
@@ -67,7 +70,7 @@ Home::Home() {
 }
 
 std::string Home::Below(const std::string &relative) const {
-    std::string path = box.Path() + relative;
+    std::string path = box.Path() + root + relative;
     std::replace(path.begin(), path.end(), '/', kPathSeparator);
     return path;
 }
@@ -197,8 +200,21 @@ bool WaitUntil(const std::function<bool()> &done, double seconds) {
     return true;
 }
 
-std::string ReadAll(const std::string &path) { return ReadFileBytes(path); }
-void WriteAll(const std::string &path, const std::string &content) { WriteFileBytes(path, content); }
+// Through std::filesystem paths: the narrow names of the C library would be
+// read in the system code page on Windows.
+std::string ReadAll(const std::string &path) {
+    std::ifstream in(fs::u8path(path), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteAll(const std::string &path, const std::string &content) {
+    std::ofstream out(fs::u8path(path), std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    if (!out.flush())
+        ADD_FAILURE() << "cannot write " << path;
+}
 bool Exists(const std::string &path) {
     std::error_code error;
     return fs::exists(fs::u8path(path), error);

@@ -43,7 +43,9 @@ struct Home {
     std::string tmp;       // $TMPDIR (Windows: %TMP% and %TEMP%)
     std::string work;      // current folder of the program
     std::string xdgLog;    // one line per "open with the associated program"
-    Home();
+    // Everything below the sandbox, or below its folder `inner` when given
+    // (a name with spaces or characters beyond ASCII, say).
+    explicit Home(const std::string &inner = "");
     std::string Data(const std::string &name) const { return data + name; }
     // A path below the sandbox; '/' in `relative` becomes the platform's separator.
     std::string Below(const std::string &relative) const;
@@ -61,6 +63,7 @@ struct Home {
 private:
     // Puts the recording stand-in where the program's PlatformOpen finds it.
     void InstallOpenRecorder();
+    std::string root;  // `inner` with '/', or ""
 };
 
 struct ShowEntry {

@@ -16,10 +16,10 @@
 const int kKilledExit = -SIGKILL;
 
 void Home::InstallOpenRecorder() {
-    chmod(box.File("run").c_str(), 0700);
+    chmod(Below("run").c_str(), 0700);
     std::string script = "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + xdgLog + "'\n";
-    WriteAll(box.File("bin/xdg-open"), script);
-    chmod(box.File("bin/xdg-open").c_str(), 0755);
+    WriteAll(Below("bin/xdg-open"), script);
+    chmod(Below("bin/xdg-open").c_str(), 0755);
 }
 
 Program::Program(const Home &home, const std::string &program, const RunOptions &options) : home(home) {
@@ -30,11 +30,11 @@ Program::Program(const Home &home, const std::string &program, const RunOptions 
     // Everything the child needs is built before fork: after it, only
     // async-signal-safe calls are made.
     std::vector<std::string> env = {
-        "HOME=" + home.box.Path(),
-        "XDG_DATA_HOME=" + home.box.File("xdg"),
-        "XDG_RUNTIME_DIR=" + home.box.File("run"),
+        "HOME=" + home.Below(""),
+        "XDG_DATA_HOME=" + home.Below("xdg"),
+        "XDG_RUNTIME_DIR=" + home.Below("run"),
         "TMPDIR=" + home.tmp,
-        "PATH=" + home.box.File("bin") + ":/usr/local/bin:/usr/bin:/bin",
+        "PATH=" + home.Below("bin") + ":/usr/local/bin:/usr/bin:/bin",
         "QT_QPA_PLATFORM=offscreen",
         "LANG=C.UTF-8",
     };

@@ -203,7 +203,8 @@ void Program::Stop() {
     if (!process || reaped)
         return;
     std::lock_guard<std::mutex> hold(consoleLock);
-    SetConsoleCtrlHandler(IgnoreConsoleEvent, TRUE);
+    static const bool handled = SetConsoleCtrlHandler(IgnoreConsoleEvent, TRUE);
+    (void)handled;
     FreeConsole();
     if (AttachConsole(static_cast<DWORD>(pid))) {
         if (!GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0))
