@@ -3,7 +3,7 @@
 // dialog through the loaded plugin.
 #include "account_host.h"
 
-#include <config.h>
+#include <config_qt.h>
 #include <dialogkit.h>
 #include <sandbox.h>
 
@@ -22,7 +22,7 @@
 
 // Both config units are linked in; their headers share a name, so the
 // NZBMatrix one is reached by path.
-#include "../../plugins/qln_nzbmatrix/config.h"
+#include "../../plugins/qln_nzbmatrix/config_qt.h"
 
 namespace {
 
