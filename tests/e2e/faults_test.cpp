@@ -415,8 +415,18 @@ TEST_F(Faults, HostileAnswersAreRefusedWithALine) {
     EXPECT_THAT(log, Contains(HasSubstr("Error parsing XML:")));
     EXPECT_THAT(log, Contains(HasSubstr("Error downloading URL: Failed writing received data")));
     // file:// (also behind a redirect), ftp:// and the first Name Show link.
-    EXPECT_EQ(LinesWith(out, "Error downloading file: Unsupported protocol!").size(), 4u) << out;
-    EXPECT_EQ(LinesWith(out, "Error downloading file: URL using bad/illegal format").size(), 1u) << out;
+    // The redirect's refusal is libcurl's own: the Windows build, made for
+    // HTTP alone, does not know file:// and calls the address malformed.
+#ifdef _WIN32
+    const size_t redirectUnsupported = 0;
+#else
+    const size_t redirectUnsupported = 1;
+#endif
+    EXPECT_EQ(LinesWith(out, "Error downloading file: Unsupported protocol!").size(), 3u + redirectUnsupported)
+        << out;
+    EXPECT_EQ(LinesWith(out, "Error downloading file: URL using bad/illegal format").size(),
+              2u - redirectUnsupported)
+        << out;
     EXPECT_THAT(downloads, Contains(HasSubstr("[Newzbin] Not opening a link that is not a web address: javascript:alert(1)")));
     EXPECT_THAT(downloads, Contains(HasSubstr("[Newzbin] Not opening a link that is not a web address: file:///etc/passwd")));
     EXPECT_THAT(home.XdgOpenCalls(), IsEmpty());
