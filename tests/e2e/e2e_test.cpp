@@ -262,11 +262,12 @@ TEST_F(EndToEnd, TwoRunsDeliverEachReleaseOnceAndKeepEveryFile) {
     const size_t firstRunRequests = server.RequestCount();
     const std::string firstSeen = ReadAll(home.Data("seen.conf"));
 
+    const std::string seenStamp = FileStamp(home.Data("seen.conf"));
     Program again(home, program);
     ASSERT_TRUE(again.WaitForInstanceLock()) << again.Err();
-    ASSERT_TRUE(WaitUntil([&] {
-        return ReadAll(home.Data("seen.conf")).find("Charlie.Show.4x06.German.HDTV") != std::string::npos;
-    })) << again.Err();
+    ASSERT_TRUE(WaitUntil([&] { return FileStamp(home.Data("seen.conf")) != seenStamp; })) << again.Err();
+    ASSERT_NE(ReadAll(home.Data("seen.conf")).find("Charlie.Show.4x06.German.HDTV"), std::string::npos)
+        << again.Err();
 
     RequestModel model2(services, order);
     model2.Ask(advanced[0], 1, 2, PluginFile("ezRSS"), {"GET /t/alpha-102.torrent"});

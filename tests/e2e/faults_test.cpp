@@ -226,9 +226,11 @@ TEST_F(Faults, KillNineLeavesEveryDataFileOldOrNewAndStartsCleanly) {
     // The program starts cleanly on what is left, runs a whole pass, and
     // leaves no unfinished replacement behind.
     const std::string before = ReadAll(home.Data("shows.conf"));
+    const std::string stamp = FileStamp(home.Data("shows.conf"));
     Program last(home, QUILLON_PROGRAM);
     ASSERT_TRUE(last.WaitForInstanceLock()) << last.Err();
-    ASSERT_TRUE(WaitUntil([&] { return ReadAll(home.Data("shows.conf")) != before; })) << last.Err();
+    ASSERT_TRUE(WaitUntil([&] { return FileStamp(home.Data("shows.conf")) != stamp; })) << last.Err();
+    EXPECT_NE(ReadAll(home.Data("shows.conf")), before);
     last.Stop();
     EXPECT_EQ(last.Wait(), 0) << last.Err();
     std::vector<int> episodes;
@@ -487,10 +489,12 @@ TEST_F(Faults, MangledDataFilesKeepWhatCanBeRead) {
                       RssItem("Kept.Show.S02E03", services.address + "/n/kept.nzb")})));
     server.On("/n/kept.nzb", Ok(kNzb));
 
+    const std::string stamp = FileStamp(home.Data("shows.conf"));
     Program program(home, QUILLON_PROGRAM);
     ASSERT_TRUE(program.WaitForInstanceLock()) << program.Err();
-    ASSERT_TRUE(WaitUntil([&] { return ReadAll(home.Data("shows.conf")).find("Episode 4") != std::string::npos; }))
-        << program.Err();
+    ASSERT_TRUE(WaitUntil([&] { return FileStamp(home.Data("shows.conf")) != stamp; }))
+        << program.Err() << program.Out();
+    EXPECT_NE(ReadAll(home.Data("shows.conf")).find("Episode 4"), std::string::npos) << program.Out();
     program.Stop();
     EXPECT_EQ(program.Wait(), 0) << program.Err();
 

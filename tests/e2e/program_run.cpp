@@ -200,15 +200,20 @@ bool WaitUntil(const std::function<bool()> &done, double seconds) {
     return true;
 }
 
-// Through std::filesystem paths: the narrow names of the C library would be
-// read in the system code page on Windows.
-std::string ReadAll(const std::string &path) {
-    std::ifstream in(fs::u8path(path), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+std::string FileStamp(const std::string &path) {
+    std::error_code error;
+    fs::path file = fs::u8path(path);
+    uintmax_t size = fs::file_size(file, error);
+    if (error)
+        return "";
+    auto time = fs::last_write_time(file, error);
+    if (error)
+        return "";
+    return std::to_string(size) + "@" + std::to_string(time.time_since_epoch().count());
 }
 
+// Through std::filesystem paths: the narrow names of the C library would be
+// read in the system code page on Windows.
 void WriteAll(const std::string &path, const std::string &content) {
     std::ofstream out(fs::u8path(path), std::ios::binary | std::ios::trunc);
     out.write(content.data(), static_cast<std::streamsize>(content.size()));

@@ -145,6 +145,14 @@ private:
 // guard, never a timing assertion.
 bool WaitUntil(const std::function<bool()> &done, double seconds = 60);
 
+// The size and modification time of a file ("" when missing), read without
+// opening it. Tests watch this while the program runs, and read the file
+// only once it changed: Wine refuses to replace a file that any process
+// holds open, so a test reading a data file in a loop would make the
+// program's save of it fail.
+std::string FileStamp(const std::string &path);
+// The whole file ("" when it cannot be read), never keeping the program
+// from replacing or removing it meanwhile.
 std::string ReadAll(const std::string &path);
 void WriteAll(const std::string &path, const std::string &content);
 bool Exists(const std::string &path);

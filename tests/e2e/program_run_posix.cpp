@@ -10,10 +10,19 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 
 #include "program_run.h"
 
 const int kKilledExit = -SIGKILL;
+
+std::string ReadAll(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 void Home::InstallOpenRecorder() {
     chmod(Below("run").c_str(), 0700);

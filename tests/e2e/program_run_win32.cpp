@@ -102,6 +102,23 @@ std::mutex consoleLock;
 
 const int kKilledExit = 137;
 
+// Opened with every sharing mode: a test watching a data file must not keep
+// the program from replacing it (a file open without FILE_SHARE_DELETE
+// cannot be replaced, and the program would report its save as failed).
+std::string ReadAll(const std::string &path) {
+    std::string content;
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return content;
+    char block[65536];
+    DWORD n = 0;
+    while (ReadFile(file, block, sizeof block, &n, nullptr) && n > 0)
+        content.append(block, n);
+    CloseHandle(file);
+    return content;
+}
+
 // The shell looks up the handler of a file type or URL scheme in the
 // machine's classes (Wine reads no per-user classes for this), so the
 // recorder beside this executable is registered there, the same for every
