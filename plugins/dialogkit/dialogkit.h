@@ -1,18 +1,20 @@
-// Pieces shared by the plugins' settings dialogs: controls placed in dialog
-// units (a quarter of the dialog font's average character width, an eighth
-// of its height), found by their id as objectName, and the rule that an
-// edit only ever replaces a stored text setting, never clears it.
+// Pieces shared by the plugins' Qt settings dialogs: controls placed in
+// dialog units (a quarter of the dialog font's average character width, an
+// eighth of its height), found by their id as objectName. The rules that do
+// not depend on Qt (an edit only ever replaces a stored text setting, never
+// clears it) are in dialogrules.h, shared with the Win32 dialogs.
 #pragma once
+
+#include "dialogrules.h"
 
 #include <QDialog>
 #include <QRect>
 #include <QString>
 
+#include <string>
+
 class QLineEdit;
 class QWidget;
-
-// The address of the program's web site, ending in '/'.
-extern const char *const kQuillonWebSite;
 
 class DialogUnits {
 public:
@@ -38,13 +40,9 @@ void PlaceControl(QWidget *control, const DialogUnits &units, int id, int x, int
 void SetUpSettingsDialog(QDialog *dialog, const DialogUnits &units, int width, int height,
                          const char *pluginName);
 
-// Stores the edit's text (at most 1024 characters) into `setting` (a
-// 256-byte buffer, at most 255 bytes kept, never half a character) and writes it to key `key` of
-// `section` in the INI file at `iniPath`, but only when the edit is not
-// empty: an emptied edit leaves the stored value in place. Returns false
-// only when the file could not be written.
-bool StoreEditSetting(const QLineEdit &edit, char *setting, const char *iniPath,
-                      const char *section, const char *key);
+// The edit's text, at most kEditCharacters characters, in the narrow
+// (UTF-8) form the settings are kept in.
+std::string EditText(const QLineEdit &edit);
 
 // Tells the user that a setting could not be saved to `iniPath`.
 void ReportSaveFailure(QWidget *parent, const char *iniPath);

@@ -4,16 +4,12 @@
 #include "frame.h"
 #include "rss.h"
 
+#include <vorlo/platform.h>
 #include <vorlo/text.h>
 
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
 #include <string>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -24,35 +20,13 @@ const char *const kDefaultAddress = "http://www.ezrss.it";
 std::string gAddress = kDefaultAddress;
 
 // Replaces "out.txt" in the data folder with the exact bytes of the answer;
-// left out silently when the file cannot be written. The bytes are written
-// over the old ones and the file is then cut to their length, instead of
-// emptying it first: on file systems that flush a file emptied and rewritten
-// when it is closed (ext4) the emptying made every search wait for the disk.
+// left out silently when the file cannot be written.
 void KeepLastAnswer(const ReceiveBuffer &answer) {
     const QLN_HOST_API *host = FrameHost();
     std::string path = host->DataFolder ? host->DataFolder : "";
     path += "out.txt";
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return;
-    struct stat before {};
-    const bool sizeKnown = fstat(fd, &before) == 0;
-    size_t written = 0;
-    while (written < answer.size) {
-        ssize_t n = write(fd, answer.data + written, answer.size - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        written += static_cast<size_t>(n);
-    }
-    // Cutting costs a journal update even when the length does not change,
-    // so the file is cut only when the old bytes reach past the new ones.
-    if ((!sizeKnown || before.st_size > static_cast<off_t>(written)) &&
-        ftruncate(fd, static_cast<off_t>(written)) != 0) {
-        // Nothing more can be done; the search goes on either way.
-    }
-    close(fd);
+    // A failure is not reported: the search goes on either way.
+    (void)PlatformOverwriteFile(path.c_str(), answer.data, answer.size);
 }
 
 int EzInit(int, const QLN_HOST_API *host) {

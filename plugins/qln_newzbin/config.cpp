@@ -1,9 +1,8 @@
-// The Newzbin plugin's settings dialog.
-#include "config.h"
+// The Newzbin plugin's Qt settings dialog.
+#include "config_qt.h"
 
 #include <dialogkit.h>
 
-#include <vorlo/ini.h>
 #include <vorlo/platform.h>
 
 #include <QGroupBox>
@@ -11,10 +10,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-
-#include <string>
-
-const char *const kNewzbinSection = "newzbin";
 
 NewzbinSettingsDialog::NewzbinSettingsDialog(QWidget *parent, NewzbinSettings &settings,
                                              const char *iniPath, const char *pluginName)
@@ -35,18 +30,18 @@ NewzbinSettingsDialog::NewzbinSettingsDialog(QWidget *parent, NewzbinSettings &s
     PlaceControl(passLabel, units, 0, 7, 21, 75, 9);
     passLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     user = new QLineEdit(QString::fromLocal8Bit(settings.user), this);
-    PlaceControl(user, units, 1001, 85, 7, 136, 12);
+    PlaceControl(user, units, kNewzbinUserEdit, 85, 7, 136, 12);
     pass = new QLineEdit(QString::fromLocal8Bit(settings.pass), this);
-    PlaceControl(pass, units, 1002, 85, 20, 136, 12);
+    PlaceControl(pass, units, kNewzbinPassEdit, 85, 20, 136, 12);
     pass->setEchoMode(QLineEdit::Password);
     auto *group = new QGroupBox(QStringLiteral("Processing Mode"), this);
     PlaceControl(group, units, 0, 85, 33, 136, 33);
     directNzb = new QRadioButton(QStringLiteral("Use DirectNZB and Quillon"), this);
-    PlaceControl(directNzb, units, 1003, 89, 43, 125, 10);
+    PlaceControl(directNzb, units, kNewzbinDirectNzbButton, 89, 43, 125, 10);
     auto *browser = new QRadioButton(QStringLiteral("Download with Browser"), this);
-    PlaceControl(browser, units, 1004, 89, 54, 125, 10);
+    PlaceControl(browser, units, kNewzbinBrowserButton, 89, 54, 125, 10);
     auto *help = new QPushButton(QStringLiteral("Help"), this);
-    PlaceControl(help, units, 1005, 25, 45, 50, 14);
+    PlaceControl(help, units, kNewzbinHelpButton, 25, 45, 50, 14);
 
     // Typing goes into the first field; OK, first in the tab order, would
     // otherwise take the focus.
@@ -57,18 +52,11 @@ NewzbinSettingsDialog::NewzbinSettingsDialog(QWidget *parent, NewzbinSettings &s
 
     connect(ok, &QPushButton::clicked, this, [this] { Save(); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(help, &QPushButton::clicked, this, [] {
-        std::string page = std::string(kQuillonWebSite) + "index.php?load=Settings:Newzbin";
-        PlatformOpen(page.c_str());
-    });
+    connect(help, &QPushButton::clicked, this, [] { PlatformOpen(NewzbinHelpPage().c_str()); });
 }
 
 void NewzbinSettingsDialog::Save() {
-    bool saved = StoreEditSetting(*user, settings.user, iniPath, kNewzbinSection, "user");
-    saved = StoreEditSetting(*pass, settings.pass, iniPath, kNewzbinSection, "pass") && saved;
-    settings.mode = directNzb->isChecked() ? kModeDirectNzb : kModeBrowser;
-    saved = IniWriteInt(iniPath, kNewzbinSection, "mode", settings.mode) == 0 && saved;
-    if (!saved)
+    if (!SaveNewzbinSettings(settings, iniPath, EditText(*user), EditText(*pass), directNzb->isChecked()))
         ReportSaveFailure(this, iniPath);
     accept();
 }

@@ -1,9 +1,7 @@
-// The Newznab/Torznab indexer settings dialog.
-#include "config.h"
+// The Newznab/Torznab indexer Qt settings dialog.
+#include "config_qt.h"
 
 #include <dialogkit.h>
-
-#include <vorlo/ini.h>
 
 #include <QComboBox>
 #include <QGuiApplication>
@@ -28,13 +26,7 @@ QLineEdit *AddEdit(QDialog *dialog, const DialogUnits &units, int id, int y, con
 
 void NumberOnly(QLineEdit *edit) { edit->setValidator(new QIntValidator(0, 1000000000, edit)); }
 
-std::string Text(const QLineEdit *edit) { return edit->text().trimmed().toLocal8Bit().toStdString(); }
-
-int Number(const QLineEdit *edit, int def) {
-    bool ok = false;
-    int value = edit->text().trimmed().toInt(&ok);
-    return ok && value >= 0 ? value : def;
-}
+std::string Text(const QLineEdit *edit) { return edit->text().toLocal8Bit().toStdString(); }
 
 }  // namespace
 
@@ -43,12 +35,13 @@ NewznabSettingsDialog::NewznabSettingsDialog(QWidget *parent, const char *iniPat
     : QDialog(parent), iniPath(iniPath), section(std::move(section)), test(std::move(test)) {
     const DialogUnits units(*this);
     SetUpSettingsDialog(this, units, 260, 184, s.name.c_str());
+    const IndexerFields f = FieldsOf(s);
 
-    name = AddEdit(this, units, 1001, 7, "Name:", s.name);
-    url = AddEdit(this, units, 1002, 21, "Address:", s.url);
+    name = AddEdit(this, units, kIndexerName, 7, "Name:", f.name);
+    url = AddEdit(this, units, kIndexerUrl, 21, "Address:", f.url);
     url->setPlaceholderText(QStringLiteral("https://indexer.example"));
-    apipath = AddEdit(this, units, 1003, 35, "API path:", s.apipath);
-    apikey = AddEdit(this, units, 1004, 49, "API key:", s.apikey);
+    apipath = AddEdit(this, units, kIndexerApiPath, 35, "API path:", f.apipath);
+    apikey = AddEdit(this, units, kIndexerApiKey, 49, "API key:", f.apikey);
     apikey->setEchoMode(QLineEdit::Password);
     auto *kindLabel = new QLabel(QStringLiteral("Delivers:"), this);
     PlaceControl(kindLabel, units, 0, 7, 64, 78, 9);
@@ -56,19 +49,19 @@ NewznabSettingsDialog::NewznabSettingsDialog(QWidget *parent, const char *iniPat
     kind = new QComboBox(this);
     kind->addItem(QStringLiteral("NZB files (nzb)"), QStringLiteral("nzb"));
     kind->addItem(QStringLiteral("Torrents (torrent)"), QStringLiteral("torrent"));
-    kind->setCurrentIndex(s.torrent ? 1 : 0);
-    PlaceControl(kind, units, 1005, 88, 63, 165, 14);
-    categories = AddEdit(this, units, 1006, 79, "Categories:", s.categories);
-    hdcategories = AddEdit(this, units, 1007, 93, "HD categories:", s.hdcategories);
-    minseeders = AddEdit(this, units, 1008, 107, "Fewest seeders:", std::to_string(s.minseeders));
+    kind->setCurrentIndex(f.torrent ? 1 : 0);
+    PlaceControl(kind, units, kIndexerKind, 88, 63, 165, 14);
+    categories = AddEdit(this, units, kIndexerCategories, 79, "Categories:", f.categories);
+    hdcategories = AddEdit(this, units, kIndexerHdCategories, 93, "HD categories:", f.hdcategories);
+    minseeders = AddEdit(this, units, kIndexerMinSeeders, 107, "Fewest seeders:", f.minseeders);
     NumberOnly(minseeders);
-    dailyapi = AddEdit(this, units, 1009, 121, "Requests a day (0 = no limit):", std::to_string(s.dailyapi));
+    dailyapi = AddEdit(this, units, kIndexerDailyApi, 121, "Requests a day (0 = no limit):", f.dailyapi);
     NumberOnly(dailyapi);
-    dailygrabs = AddEdit(this, units, 1010, 135, "Downloads a day (0 = no limit):", std::to_string(s.dailygrabs));
+    dailygrabs = AddEdit(this, units, kIndexerDailyGrabs, 135, "Downloads a day (0 = no limit):", f.dailygrabs);
     NumberOnly(dailygrabs);
 
     auto *testButton = new QPushButton(QStringLiteral("Test"), this);
-    PlaceControl(testButton, units, 1011, 7, 163, 50, 14);
+    PlaceControl(testButton, units, kIndexerTestButton, 7, 163, 50, 14);
     auto *ok = new QPushButton(QStringLiteral("OK"), this);
     PlaceControl(ok, units, 1, 203, 163, 50, 14);
     ok->setDefault(true);
@@ -80,40 +73,25 @@ NewznabSettingsDialog::NewznabSettingsDialog(QWidget *parent, const char *iniPat
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-IndexerSettings NewznabSettingsDialog::Fields() const {
-    IndexerSettings s;
-    s.name = Text(name);
-    s.url = Text(url);
-    while (!s.url.empty() && s.url.back() == '/')
-        s.url.pop_back();
-    s.apipath = Text(apipath).empty() ? "/api" : Text(apipath);
-    s.apikey = Text(apikey);
-    s.torrent = kind->currentIndex() == 1;
-    s.categories = Text(categories).empty() ? "5030,5040" : Text(categories);
-    s.hdcategories = Text(hdcategories).empty() ? "5040,5045" : Text(hdcategories);
-    s.minseeders = Number(minseeders, 1);
-    s.dailyapi = Number(dailyapi, 0);
-    s.dailygrabs = Number(dailygrabs, 0);
-    return s;
+IndexerFields NewznabSettingsDialog::Texts() const {
+    IndexerFields f;
+    f.name = Text(name);
+    f.url = Text(url);
+    f.apipath = Text(apipath);
+    f.apikey = Text(apikey);
+    f.torrent = kind->currentIndex() == 1;
+    f.categories = Text(categories);
+    f.hdcategories = Text(hdcategories);
+    f.minseeders = Text(minseeders);
+    f.dailyapi = Text(dailyapi);
+    f.dailygrabs = Text(dailygrabs);
+    return f;
 }
 
+IndexerSettings NewznabSettingsDialog::Fields() const { return SettingsOf(Texts()); }
+
 void NewznabSettingsDialog::Save() {
-    const char *s = section.c_str();
-    bool saved = true;
-    auto write = [&](const char *key, const std::string &value) {
-        saved = IniWriteString(iniPath, s, key, value.c_str()) == 0 && saved;
-    };
-    write("name", Text(name));
-    write("url", Text(url));
-    write("apipath", Text(apipath));
-    write("apikey", Text(apikey));
-    write("kind", kind->currentIndex() == 1 ? "torrent" : "nzb");
-    write("categories", Text(categories));
-    write("hdcategories", Text(hdcategories));
-    write("minseeders", std::to_string(Number(minseeders, 1)));
-    write("dailyapi", std::to_string(Number(dailyapi, 0)));
-    write("dailygrabs", std::to_string(Number(dailygrabs, 0)));
-    if (!saved)
+    if (!SaveIndexerFields(iniPath, section, Texts()))
         ReportSaveFailure(this, iniPath);
     accept();
 }

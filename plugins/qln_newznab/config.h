@@ -1,43 +1,54 @@
 // The settings dialog of one Newznab/Torznab indexer row: every key of its
 // section in plugins.ini, the API key masked, and a Test button that asks the
-// indexer for its capabilities and shows the answer in plain words.
+// indexer for its capabilities and shows the answer in plain words. Free of
+// any window system: the dialog is Qt's (config_qt.h) on Linux and Win32's on
+// Windows, both behind RunNewznabSettingsDialog, and both read and store
+// their fields through the functions below.
 #pragma once
 
 #include "settings.h"
 
-#include <QDialog>
-
 #include <functional>
 #include <string>
 
-class QComboBox;
-class QLineEdit;
-
 using IndexerTest = std::function<std::string(const IndexerSettings &)>;
 
-// Controls, by objectName: name 1001, url 1002, apipath 1003, apikey 1004,
-// kind 1005, categories 1006, hdcategories 1007, minseeders 1008, dailyapi
-// 1009, dailygrabs 1010, Test 1011, OK 1, Cancel 2. "OK" writes every key
-// to the section at once; Cancel and closing save nothing.
-class NewznabSettingsDialog : public QDialog {
-public:
-    NewznabSettingsDialog(QWidget *parent, const char *iniPath, std::string section,
-                          const IndexerSettings &settings, IndexerTest test);
-    // The settings as the fields describe them now.
-    IndexerSettings Fields() const;
-
-private:
-    void Save();
-    void Test();
-
-    const char *iniPath;
-    std::string section;
-    IndexerTest test;
-    QLineEdit *name, *url, *apipath, *apikey, *categories, *hdcategories;
-    QLineEdit *minseeders, *dailyapi, *dailygrabs;
-    QComboBox *kind;
+// Control ids: name 1001, url 1002, apipath 1003, apikey 1004, kind 1005
+// (0 = nzb, 1 = torrent), categories 1006, hdcategories 1007, minseeders
+// 1008, dailyapi 1009, dailygrabs 1010, Test 1011, OK 1, Cancel 2.
+enum NewznabControl {
+    kIndexerName = 1001,
+    kIndexerUrl = 1002,
+    kIndexerApiPath = 1003,
+    kIndexerApiKey = 1004,
+    kIndexerKind = 1005,
+    kIndexerCategories = 1006,
+    kIndexerHdCategories = 1007,
+    kIndexerMinSeeders = 1008,
+    kIndexerDailyApi = 1009,
+    kIndexerDailyGrabs = 1010,
+    kIndexerTestButton = 1011,
 };
 
-// Runs the dialog modally over `parent` (a QWidget *); true when it saved.
+// The dialog's fields as texts (UTF-8, as typed) and the kind choice.
+struct IndexerFields {
+    std::string name, url, apipath, apikey, categories, hdcategories;
+    std::string minseeders, dailyapi, dailygrabs;
+    bool torrent = false;
+};
+
+// What the dialog shows for stored settings.
+IndexerFields FieldsOf(const IndexerSettings &settings);
+// The settings the fields describe (blanks trimmed, the address without a
+// trailing '/', defaults for empty fields and numbers that do not read as a
+// count): what Test tries.
+IndexerSettings SettingsOf(const IndexerFields &fields);
+// What "OK" does: writes every key of `section` at once (texts trimmed,
+// numbers as counts with their defaults). False when anything could not be
+// written.
+bool SaveIndexerFields(const char *iniPath, const std::string &section, const IndexerFields &fields);
+
+// Runs the dialog modally over `parent` (a QWidget * on Linux, an HWND on
+// Windows); true when it saved. Cancel and closing save nothing.
 bool RunNewznabSettingsDialog(void *parent, const char *iniPath, const std::string &section,
                               const IndexerSettings &settings, IndexerTest test);

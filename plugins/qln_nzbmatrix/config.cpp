@@ -1,13 +1,11 @@
-// The NZBMatrix plugin's settings dialog.
-#include "config.h"
+// The NZBMatrix plugin's Qt settings dialog.
+#include "config_qt.h"
 
 #include <dialogkit.h>
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-
-const char *const kNzbMatrixSection = "nzbmatrix";
 
 NzbMatrixSettingsDialog::NzbMatrixSettingsDialog(QWidget *parent, NzbMatrixSettings &settings,
                                                  const char *iniPath, const char *pluginName)
@@ -28,9 +26,9 @@ NzbMatrixSettingsDialog::NzbMatrixSettingsDialog(QWidget *parent, NzbMatrixSetti
     PlaceControl(keyLabel, units, 0, 7, 21, 75, 9);
     keyLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     user = new QLineEdit(QString::fromLocal8Bit(settings.user), this);
-    PlaceControl(user, units, 1001, 85, 7, 136, 12);
+    PlaceControl(user, units, kNzbMatrixUserEdit, 85, 7, 136, 12);
     key = new QLineEdit(QString::fromLocal8Bit(settings.key), this);
-    PlaceControl(key, units, 1002, 85, 20, 136, 12);
+    PlaceControl(key, units, kNzbMatrixKeyEdit, 85, 20, 136, 12);
 
     // Typing goes into the first field; OK, first in the tab order, would
     // otherwise take the focus.
@@ -41,9 +39,7 @@ NzbMatrixSettingsDialog::NzbMatrixSettingsDialog(QWidget *parent, NzbMatrixSetti
 }
 
 void NzbMatrixSettingsDialog::Save() {
-    bool saved = StoreEditSetting(*user, settings.user, iniPath, kNzbMatrixSection, "user");
-    saved = StoreEditSetting(*key, settings.key, iniPath, kNzbMatrixSection, "key") && saved;
-    if (!saved)
+    if (!SaveNzbMatrixSettings(settings, iniPath, EditText(*user), EditText(*key)))
         ReportSaveFailure(this, iniPath);
     accept();
 }

@@ -24,6 +24,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "checkcycle.h"
 #include "frontend.h"
@@ -33,6 +34,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <shellapi.h>
 #endif
 
 namespace {
@@ -61,6 +63,33 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 void OnSignal(int) { stopRequested = true; }
 #endif
 
+#ifdef _WIN32
+// The C runtime hands main its arguments in the system's code page, which
+// cannot hold every file name (a --data folder named in another script came
+// through as '?'). They are read again from the UTF-16 command line and kept
+// as UTF-8, the host's own encoding. Empty when that fails.
+std::vector<std::string> Utf8Arguments() {
+    std::vector<std::string> args;
+    int count = 0;
+    wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!wide)
+        return args;
+    for (int i = 0; i < count; ++i) {
+        int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        if (size <= 0) {
+            args.clear();
+            break;
+        }
+        std::string arg(static_cast<size_t>(size), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arg.data(), size, nullptr, nullptr);
+        arg.resize(static_cast<size_t>(size - 1));
+        args.push_back(std::move(arg));
+    }
+    LocalFree(wide);
+    return args;
+}
+#endif
+
 int Usage() {
     std::fprintf(stderr, "usage: quillon-headless [--data FOLDER] [--scan-now] [--passes N]\n");
     return 2;
@@ -76,6 +105,17 @@ extern "C" const char *__lsan_default_options() { return "use_tls=0"; }
 
 int main(int argc, char **argv) {
     std::setlocale(LC_ALL, "");
+#ifdef _WIN32
+    std::vector<std::string> utf8Args = Utf8Arguments();
+    std::vector<char *> utf8Argv;
+    for (std::string &arg : utf8Args)
+        utf8Argv.push_back(arg.data());
+    utf8Argv.push_back(nullptr);
+    if (!utf8Args.empty()) {
+        argc = static_cast<int>(utf8Args.size());
+        argv = utf8Argv.data();
+    }
+#endif
     const char *dataFolder = nullptr;
     bool scanNow = false;
     long passes = 0;

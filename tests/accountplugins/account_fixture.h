@@ -1,7 +1,7 @@
 // AccountPluginTest: one account-based plugin library loaded with dlopen and
 // initialised with an AccountHost whose plugins.ini (in a Sandbox) holds the
 // plugin's account settings and points its section at a FeedServer of
-// the test's own. TMPDIR points into the sandbox, so the plugin's temporary
+// the test's own. The temporary folder (TMPDIR; TMP and TEMP on Windows) points into the sandbox, so the plugin's temporary
 // NZB files (in the process's private folder under it) stay inside it.
 #pragma once
 
@@ -21,8 +21,6 @@
 #include <system_error>
 #include <vector>
 
-#include <unistd.h>
-
 class AccountPluginTest : public ::testing::Test {
 protected:
     AccountPluginTest(const char *libraryPath, const char *section, std::string settings)
@@ -30,21 +28,14 @@ protected:
 
     void SetUp() override {
         std::filesystem::create_directories(box.File("tmp"));
-        if (const char *tmp = std::getenv("TMPDIR"))
-            oldTmp = tmp, hadTmp = true;
-        setenv("TMPDIR", box.File("tmp").c_str(), 1);
+        tempOverride = std::make_unique<TempFolderOverride>(box.File("tmp"));
         host = std::make_unique<AccountHost>(box.Path(), box.File("plugins.ini"));
         plugin = library.getPlugin(0);
         ASSERT_NE(plugin, nullptr);
         Reinit(settings);
     }
 
-    void TearDown() override {
-        if (hadTmp)
-            setenv("TMPDIR", oldTmp.c_str(), 1);
-        else
-            unsetenv("TMPDIR");
-    }
+    void TearDown() override { tempOverride.reset(); }
 
     // Rewrites the plugin's section with `lines` (CR LF separated "key=value"
     // lines after the service address) and runs Init again.
@@ -61,7 +52,7 @@ protected:
     // This process's private temporary folder inside the sandbox's TMPDIR,
     // where the plugins create their NZB files.
     std::string PrivateTemp() const {
-        return box.File("tmp/quillon-" + std::to_string(geteuid()) + "/" + std::to_string(getpid()) + "/");
+        return PrivateTempFolderUnder(box.File("tmp"));
     }
 
     // Names of the files in the private temporary folder, sorted.
@@ -81,6 +72,5 @@ protected:
     FeedServer server;
     std::unique_ptr<AccountHost> host;
     QLN_PLUGIN *plugin = nullptr;
-    std::string oldTmp;
-    bool hadTmp = false;
+    std::unique_ptr<TempFolderOverride> tempOverride;
 };

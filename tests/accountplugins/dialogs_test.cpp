@@ -2,8 +2,9 @@
 // id, what "OK" stores, what Cancel leaves, Help, and Configure reaching the
 // dialog through the loaded plugin.
 #include "account_host.h"
+#include "dialog_expectations.h"
 
-#include <config.h>
+#include <config_qt.h>
 #include <dialogkit.h>
 #include <sandbox.h>
 
@@ -22,7 +23,7 @@
 
 // Both config units are linked in; their headers share a name, so the
 // NZBMatrix one is reached by path.
-#include "../../plugins/qln_nzbmatrix/config.h"
+#include "../../plugins/qln_nzbmatrix/config_qt.h"
 
 namespace {
 
@@ -49,8 +50,7 @@ NewzbinSettings StoredNewzbin(int mode) {
 class SettingsDialogs : public ::testing::Test {
 protected:
     void SetUp() override {
-        box.Write("plugins.ini", "[newzbin]\r\nuser=alice\r\npass=s3cret\r\nmode=2\r\n"
-                                 "[nzbmatrix]\r\nuser=bob\r\nkey=k3y\r\n");
+        box.Write("plugins.ini", kDialogsIni);
         ini = box.File("plugins.ini");
     }
     Sandbox box;
@@ -75,6 +75,12 @@ TEST_F(SettingsDialogs, NewzbinDialogShowsTheTemplateControls) {
     EXPECT_EQ(Control<QRadioButton>(dialog, 1003)->text(), "Use DirectNZB and Quillon");
     EXPECT_TRUE(Control<QRadioButton>(dialog, 1003)->isChecked());
     EXPECT_EQ(Control<QRadioButton>(dialog, 1004)->text(), "Download with Browser");
+    for (const TemplateControl &c : kNewzbinControls) {
+        EXPECT_EQ(Control<QWidget>(dialog, c.id)->geometry(), units.Rect(c.x, c.y, c.width, c.height)) << c.id;
+        if (auto *button = dialog.findChild<QAbstractButton *>(QString::number(c.id))) {
+            EXPECT_EQ(button->text().toStdString(), c.text) << c.id;
+        }
+    }
 }
 
 TEST_F(SettingsDialogs, NewzbinOkKeepsAnEmptiedPasswordAndStoresModeTwoAsBrowser) {
@@ -140,6 +146,8 @@ TEST_F(SettingsDialogs, NzbMatrixKeyIsShownInClearAndAnEmptiedEditKeepsIt) {
     const DialogUnits units(dialog);
     EXPECT_EQ(dialog.size(), QSize(units.X(228), units.Y(55)));
     EXPECT_EQ(Control<QPushButton>(dialog, 1)->geometry(), units.Rect(171, 34, 50, 14));
+    for (const TemplateControl &c : kNzbMatrixControls)
+        EXPECT_EQ(Control<QWidget>(dialog, c.id)->geometry(), units.Rect(c.x, c.y, c.width, c.height)) << c.id;
     EXPECT_EQ(dialog.findChild<QWidget *>("1005"), nullptr);
     QLineEdit *key = Control<QLineEdit>(dialog, 1002);
     EXPECT_EQ(key->echoMode(), QLineEdit::Normal);
@@ -176,6 +184,9 @@ TEST_F(SettingsDialogs, FocusStartsInTheFirstFieldAndTheCutKeepsWholeCharacters)
     Control<QPushButton>(first, 1)->click();
     EXPECT_EQ(IniText(ini, "newzbin", "user"), accented.left(127).toStdString());
     EXPECT_EQ(std::string(newzbin.pass), faces.left(1 + 63 * 2).toStdString());
+    EXPECT_EQ(accented.toStdString(), AccentedUtf8());
+    EXPECT_EQ(IniText(ini, "newzbin", "user"), AccentedKept());
+    EXPECT_EQ(std::string(newzbin.pass), FacesKept());
 }
 
 // Configure runs the dialog modally over the parent it is given; the test

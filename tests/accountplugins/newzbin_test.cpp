@@ -190,6 +190,7 @@ TEST_F(Newzbin, DirectNzbFormEscapesUserAndPassword) {
 }
 
 TEST_F(Newzbin, FailedDirectNzbDeletesTheFileAndOpensTheLinkInstead) {
+    SKIP_WITHOUT_OPEN_RECORDER();
     OpenRecorder opener(box);
     server.Serve(kSearchPath, Feed({Report("The Show 1x02", "42", "https://nzb.example/get/42")}));
     server.Serve(kDirectNzbPath, "gone", 404);
@@ -204,6 +205,7 @@ TEST_F(Newzbin, FailedDirectNzbDeletesTheFileAndOpensTheLinkInstead) {
 }
 
 TEST_F(Newzbin, RefusedFileFallsBackToTheLink) {
+    SKIP_WITHOUT_OPEN_RECORDER();
     OpenRecorder opener(box);
     host->handleResult = false;
     server.Serve(kSearchPath, Feed({Report("The Show 1x02", "42", "http://nzb/42")}));
@@ -215,6 +217,7 @@ TEST_F(Newzbin, RefusedFileFallsBackToTheLink) {
 }
 
 TEST_F(Newzbin, BrowserModeOpensLinksWithoutAnyPost) {
+    SKIP_WITHOUT_OPEN_RECORDER();
     OpenRecorder opener(box);
     Reinit("user=alice\r\npass=s3cret\r\nmode=1\r\n");
     server.Serve(kSearchPath, Feed({Report("The Show 1x02", "42", "http://nzb/42"),
@@ -249,6 +252,7 @@ TEST_F(Newzbin, ReportsWithoutAUsableIdAreMarkedButNotFetched) {
 }
 
 TEST_F(Newzbin, OnlyWebLinksAreHandedToTheBrowser) {
+    SKIP_WITHOUT_OPEN_RECORDER();
     OpenRecorder opener(box);
     Reinit("user=alice\r\npass=s3cret\r\nmode=1\r\n");
     server.Serve(kSearchPath, Feed({Report("Local file", "1", "file:///etc/passwd"),

@@ -57,11 +57,11 @@ std::string Services::DirectNzb(unsigned long long id) const {
 
 std::string Services::SearchLine(const std::string &library, const ShowEntry &show, int season,
                                  int episode) const {
-    if (library == "qln_ezRSS.so")
+    if (library == PluginFile("ezRSS"))
         return "GET " + Ez(show);
-    if (library == "qln_generic.so")
+    if (library == PluginFile("generic"))
         return "GET " + Generic(show, season, episode);
-    if (library == "qln_newzbin.so")
+    if (library == PluginFile("newzbin"))
         return "GET " + Newzbin(show, season, episode);
     return "GET " + Matrix(show, season, episode);
 }

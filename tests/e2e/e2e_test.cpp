@@ -1,12 +1,13 @@
 // The real quillon program with the four shipped plugins against one fake
 // index server, checked from outside only: the requests each plugin sends,
 // the files delivered into the NZB and torrent folders, seen.conf,
-// shows.conf and their backups, main.conf after SIGTERM, a refused second
-// copy, and a restart that carries on where the first run stopped.
+// shows.conf and their backups, main.conf after SIGTERM (Windows: Ctrl+C),
+// a refused second copy, and a restart that carries on where the first run
+// stopped. On Windows, which has no window program yet, the headless host
+// runs the same start-up, passes and exit (QUILLON_PROGRAM names it there).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <signal.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -157,7 +158,7 @@ TEST_F(EndToEnd, TwoRunsDeliverEachReleaseOnceAndKeepEveryFile) {
     const std::string program = QUILLON_PROGRAM;
     std::vector<std::string> order = PluginLoadOrder(program);
     // The Newznab rows are not enabled here and send nothing.
-    order.erase(std::remove(order.begin(), order.end(), "qln_newznab.so"), order.end());
+    order.erase(std::remove(order.begin(), order.end(), PluginFile("newznab")), order.end());
     ASSERT_EQ(order.size(), 4u);
 
     // ---- first run --------------------------------------------------------
@@ -179,14 +180,14 @@ TEST_F(EndToEnd, TwoRunsDeliverEachReleaseOnceAndKeepEveryFile) {
 
     // The exact requests, plugin by plugin in slot order, until one delivers.
     RequestModel model(services, order);
-    model.Ask(shows[0], 1, 1, "qln_ezRSS.so",
+    model.Ask(shows[0], 1, 1, PluginFile("ezRSS"),
               {"GET /t/alpha-101.torrent", "GET /t/alpha-101-720p", "GET /t/alpha-101-720p.torrent",
                "GET /t/gone.torrent"});
     model.Ask(shows[1], 2, 9, "", {});
-    model.Ask(shows[1], 3, 1, "qln_generic.so", {"GET /n/bravo-aaa.nzb", "GET /n/bravo-bbb.nzb"});
-    model.Ask(shows[2], 4, 5, "qln_newzbin.so",
+    model.Ask(shows[1], 3, 1, PluginFile("generic"), {"GET /n/bravo-aaa.nzb", "GET /n/bravo-bbb.nzb"});
+    model.Ask(shows[2], 4, 5, PluginFile("newzbin"),
               {"POST " + services.DirectNzb(101), "POST " + services.DirectNzb(102)});
-    model.Ask(shows[3], 1, 3, "qln_nzbmatrix.so",
+    model.Ask(shows[3], 1, 3, PluginFile("nzbmatrix"),
               {"GET " + services.Matrix(shows[3], 1, 3), "GET " + services.MatrixDownload(9002),
                "GET " + services.MatrixDownload(9002)});
     std::vector<RecordedRequest> requests = server.Requests();
@@ -244,9 +245,9 @@ TEST_F(EndToEnd, TwoRunsDeliverEachReleaseOnceAndKeepEveryFile) {
     EXPECT_THAT(Backups(home, "shows.conf"), ElementsAre(ShowsConfText(shows)));
     EXPECT_THAT(Backups(home, "seen.conf"), ElementsAre());  // there was none to keep
 
-    // SIGTERM: the normal exit, main.conf backed up and written.
+    // SIGTERM (Ctrl+C): the normal exit, main.conf backed up and written.
     EXPECT_EQ(ReadAll(home.Data("main.conf")), MainConf());
-    first.Signal(SIGTERM);
+    first.Stop();
     ASSERT_EQ(first.Wait(), 0) << first.Err();
     EXPECT_EQ(ReadAll(home.Data("main.conf")), MainConf());
     EXPECT_THAT(Backups(home, "main.conf"), ElementsAre(MainConf()));
@@ -261,17 +262,18 @@ TEST_F(EndToEnd, TwoRunsDeliverEachReleaseOnceAndKeepEveryFile) {
     const size_t firstRunRequests = server.RequestCount();
     const std::string firstSeen = ReadAll(home.Data("seen.conf"));
 
+    const std::string seenStamp = FileStamp(home.Data("seen.conf"));
     Program again(home, program);
     ASSERT_TRUE(again.WaitForInstanceLock()) << again.Err();
-    ASSERT_TRUE(WaitUntil([&] {
-        return ReadAll(home.Data("seen.conf")).find("Charlie.Show.4x06.German.HDTV") != std::string::npos;
-    })) << again.Err();
+    ASSERT_TRUE(WaitUntil([&] { return FileStamp(home.Data("seen.conf")) != seenStamp; })) << again.Err();
+    ASSERT_NE(ReadAll(home.Data("seen.conf")).find("Charlie.Show.4x06.German.HDTV"), std::string::npos)
+        << again.Err();
 
     RequestModel model2(services, order);
-    model2.Ask(advanced[0], 1, 2, "qln_ezRSS.so", {"GET /t/alpha-102.torrent"});
+    model2.Ask(advanced[0], 1, 2, PluginFile("ezRSS"), {"GET /t/alpha-102.torrent"});
     model2.Ask(advanced[1], 3, 2, "", {});
     model2.Ask(advanced[1], 4, 1, "", {});
-    model2.Ask(advanced[2], 4, 6, "qln_newzbin.so", {"POST " + services.DirectNzb(103)});
+    model2.Ask(advanced[2], 4, 6, PluginFile("newzbin"), {"POST " + services.DirectNzb(103)});
     // Delta waits six days; Echo is paused; Foxtrot is not due.
     std::vector<std::string> lines2 = server.Lines();
     lines2.erase(lines2.begin(), lines2.begin() + static_cast<long>(firstRunRequests));
@@ -293,7 +295,7 @@ TEST_F(EndToEnd, TwoRunsDeliverEachReleaseOnceAndKeepEveryFile) {
     EXPECT_THAT(Backups(home, "shows.conf"), ElementsAre(ShowsConfText(shows), ShowsConfText(advanced)));
     EXPECT_THAT(Backups(home, "seen.conf"), ElementsAre(firstSeen));
 
-    again.Signal(SIGTERM);
+    again.Stop();
     ASSERT_EQ(again.Wait(), 0) << again.Err();
     EXPECT_EQ(ReadAll(home.Data("main.conf")), MainConf());
     EXPECT_THAT(Backups(home, "main.conf"), ElementsAre(MainConf(), MainConf()));
@@ -309,6 +311,41 @@ TEST_F(EndToEnd, TwoRunsDeliverEachReleaseOnceAndKeepEveryFile) {
     EXPECT_THAT(Home::List(home.work), ElementsAre());
 }
 
+// Data, NZB and temporary folders below a folder whose name has spaces and
+// characters beyond ASCII: the paths travel as UTF-8 through the command
+// line, the environment, main.conf and the host's own calls (UTF-16 at the
+// system on Windows), and the file arrives where main.conf says.
+TEST(Paths, FoldersWithSpacesAndNonAsciiNamesWork) {
+    Home home("Dossier d'\xc3\xa9t\xc3\xa9 \xe2\x82\xac \xce\xa9");
+    IndexServer server;
+    Services services(server.Address());
+    services.ServeDefaults(server);
+    ShowEntry show{"Solo Show", "", 0, 0, 0, 1, 1, 0};
+    server.On(services.Generic(show, 1, 1),
+              Ok(Rss({RssItem("Solo.Show.S01E01", server.Address() + "/n/solo.nzb")})));
+    server.On("/n/solo.nzb", Ok(kNzb));
+    WriteAll(home.Data("shows.conf"), ShowsConfText({show}));
+    const std::string mainConf = MainConfText(1, 3600, 0, 0, home.nzb, home.torrents);
+    WriteAll(home.Data("main.conf"), mainConf);
+    PluginSetup setup;
+    setup.address = server.Address();
+    setup.ezrss = setup.newzbin = setup.nzbmatrix = false;
+    WriteAll(home.Data("plugins.ini"), PluginsIniText(setup));
+
+    RunOptions once;
+    once.args = {"--passes", "1"};
+    Program host(home, QUILLON_HEADLESS, once);
+    ASSERT_EQ(host.Wait(120), 0) << host.Err() << host.Out();
+    std::vector<std::string> delivered = Home::List(home.nzb);
+    ASSERT_THAT(delivered, ElementsAre(::testing::StartsWith("quillon_dl."))) << host.Out();
+    EXPECT_EQ(ReadAll(home.nzb + delivered[0]), kNzb);
+    EXPECT_NE(ReadAll(home.Data("seen.conf")).find("Solo.Show.S01E01="), std::string::npos);
+    EXPECT_EQ(ReadAll(home.Data("main.conf")), mainConf);
+    EXPECT_THAT(Home::FilesBelow(home.tmp), ElementsAre());
+    EXPECT_THAT(LinesWith(host.Out(), "rror"), ElementsAre()) << host.Out();
+}
+
+#ifndef _WIN32
 // `cmake --install` into a fresh prefix gives a tree that runs on its own:
 // the program started through bin/quillon finds libvorlocomdlg.so and the
 // plugins beside it, searches, delivers and exits cleanly.
@@ -343,9 +380,10 @@ TEST(Installed, TreeRunsFromAnyPrefix) {
     ASSERT_TRUE(program.WaitForInstanceLock()) << program.Err();
     ASSERT_TRUE(WaitUntil([&] { return Exists(home.Data("seen.conf")); })) << program.Err();
     EXPECT_EQ(Home::List(home.nzb).size(), 1u);
-    program.Signal(SIGTERM);
+    program.Stop();
     EXPECT_EQ(program.Wait(), 0) << program.Err();
     EXPECT_EQ(ReadAll(home.Data("main.conf")), MainConfText(1, 3600, 0, 0, home.nzb, home.torrents));
 }
+#endif
 
 }  // namespace

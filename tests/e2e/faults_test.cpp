@@ -2,10 +2,11 @@
 // server that never answers, hostile answers and data files mangled by hand.
 // The program (or the headless host, where the Log lines are what is
 // checked) runs as a child in a sandbox home; the index server runs here.
+// On Windows the headless host stands in for the program, Kill() is
+// TerminateProcess and Stop() Ctrl+C; the full disk needs a POSIX file-size
+// limit and stays Linux-only.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <signal.h>
 
 #include <chrono>
 #include <cstdio>
@@ -186,14 +187,14 @@ TEST_F(Faults, KillNineLeavesEveryDataFileOldOrNewAndStartsCleanly) {
         default:  // during the exit sequence, which saves main.conf
             program.WaitForInstanceLock();
             std::this_thread::sleep_for(std::chrono::milliseconds(random() % 400));
-            program.Signal(SIGTERM);
+            program.Stop();
             std::this_thread::sleep_for(std::chrono::microseconds(random() % 3000));
             ++killedAtExit;
             break;
         }
-        program.Signal(SIGKILL);
+        program.Kill();
         int code = program.Wait();
-        EXPECT_TRUE(code == -SIGKILL || code == 0) << code << program.Err();
+        EXPECT_TRUE(code == kKilledExit || code == 0) << code << program.Err();
 
         std::string main = ReadAll(home.Data("main.conf"));
         EXPECT_EQ(main, MainConf()) << "run " << run;
@@ -225,10 +226,12 @@ TEST_F(Faults, KillNineLeavesEveryDataFileOldOrNewAndStartsCleanly) {
     // The program starts cleanly on what is left, runs a whole pass, and
     // leaves no unfinished replacement behind.
     const std::string before = ReadAll(home.Data("shows.conf"));
+    const std::string stamp = FileStamp(home.Data("shows.conf"));
     Program last(home, QUILLON_PROGRAM);
     ASSERT_TRUE(last.WaitForInstanceLock()) << last.Err();
-    ASSERT_TRUE(WaitUntil([&] { return ReadAll(home.Data("shows.conf")) != before; })) << last.Err();
-    last.Signal(SIGTERM);
+    ASSERT_TRUE(WaitUntil([&] { return FileStamp(home.Data("shows.conf")) != stamp; })) << last.Err();
+    EXPECT_NE(ReadAll(home.Data("shows.conf")), before);
+    last.Stop();
     EXPECT_EQ(last.Wait(), 0) << last.Err();
     std::vector<int> episodes;
     EXPECT_TRUE(IsWholeShowsConf(ReadAll(home.Data("shows.conf")), shows, &episodes));
@@ -237,6 +240,7 @@ TEST_F(Faults, KillNineLeavesEveryDataFileOldOrNewAndStartsCleanly) {
     EXPECT_THAT(Leftovers(), IsEmpty());
 }
 
+#ifndef _WIN32
 // ---------------------------------------------------------------------------
 // 2. A full disk: the host runs with a file size limit smaller than its data
 // files. Saves fail, the old files stay whole, the program runs on, and the
@@ -283,14 +287,15 @@ TEST_F(Faults, FullDiskKeepsTheOldFilesAndTheProgramRunning) {
     EXPECT_EQ(Home::List(home.nzb).size(), 29u);
     EXPECT_THAT(Home::FilesBelow(home.tmp), IsEmpty());
 
-    host.Signal(SIGTERM);
+    host.Stop();
     EXPECT_EQ(host.Wait(), 0) << host.Err();
     EXPECT_EQ(ReadAll(home.Data("main.conf")), MainConf());  // small enough to be saved
     EXPECT_EQ(ReadAll(home.Data("shows.conf")), oldShows);
 }
+#endif
 
 // ---------------------------------------------------------------------------
-// 3. A server that takes the request and sends nothing. SIGTERM ends the
+// 3. A server that takes the request and sends nothing. SIGTERM (Ctrl+C) ends the
 // real program at once: the transfer guard aborts the stalled transfer.
 TEST_F(Faults, SilentServerDoesNotHoldUpTheExit) {
     std::vector<ShowEntry> shows = ManyShows(2);
@@ -301,7 +306,7 @@ TEST_F(Faults, SilentServerDoesNotHoldUpTheExit) {
     ASSERT_TRUE(WaitUntil([&] { return server.Pending() == 1 || !program.Running(); })) << program.Err();
     ASSERT_TRUE(program.Running()) << program.Err();
     auto start = std::chrono::steady_clock::now();
-    program.Signal(SIGTERM);
+    program.Stop();
     int code = program.Wait(60);
     double seconds = SecondsSince(start);
     std::printf("exit during a stalled transfer took %.2f s\n", seconds);
@@ -412,8 +417,18 @@ TEST_F(Faults, HostileAnswersAreRefusedWithALine) {
     EXPECT_THAT(log, Contains(HasSubstr("Error parsing XML:")));
     EXPECT_THAT(log, Contains(HasSubstr("Error downloading URL: Failed writing received data")));
     // file:// (also behind a redirect), ftp:// and the first Name Show link.
-    EXPECT_EQ(LinesWith(out, "Error downloading file: Unsupported protocol!").size(), 4u) << out;
-    EXPECT_EQ(LinesWith(out, "Error downloading file: URL using bad/illegal format").size(), 1u) << out;
+    // The redirect's refusal is libcurl's own: the Windows build, made for
+    // HTTP alone, does not know file:// and calls the address malformed.
+#ifdef _WIN32
+    const size_t redirectUnsupported = 0;
+#else
+    const size_t redirectUnsupported = 1;
+#endif
+    EXPECT_EQ(LinesWith(out, "Error downloading file: Unsupported protocol!").size(), 3u + redirectUnsupported)
+        << out;
+    EXPECT_EQ(LinesWith(out, "Error downloading file: URL using bad/illegal format").size(),
+              2u - redirectUnsupported)
+        << out;
     EXPECT_THAT(downloads, Contains(HasSubstr("[Newzbin] Not opening a link that is not a web address: javascript:alert(1)")));
     EXPECT_THAT(downloads, Contains(HasSubstr("[Newzbin] Not opening a link that is not a web address: file:///etc/passwd")));
     EXPECT_THAT(home.XdgOpenCalls(), IsEmpty());
@@ -474,11 +489,13 @@ TEST_F(Faults, MangledDataFilesKeepWhatCanBeRead) {
                       RssItem("Kept.Show.S02E03", services.address + "/n/kept.nzb")})));
     server.On("/n/kept.nzb", Ok(kNzb));
 
+    const std::string stamp = FileStamp(home.Data("shows.conf"));
     Program program(home, QUILLON_PROGRAM);
     ASSERT_TRUE(program.WaitForInstanceLock()) << program.Err();
-    ASSERT_TRUE(WaitUntil([&] { return ReadAll(home.Data("shows.conf")).find("Episode 4") != std::string::npos; }))
-        << program.Err();
-    program.Signal(SIGTERM);
+    ASSERT_TRUE(WaitUntil([&] { return FileStamp(home.Data("shows.conf")) != stamp; }))
+        << program.Err() << program.Out();
+    EXPECT_NE(ReadAll(home.Data("shows.conf")).find("Episode 4"), std::string::npos) << program.Out();
+    program.Stop();
     EXPECT_EQ(program.Wait(), 0) << program.Err();
 
     std::vector<ShowEntry> expected = kept;

@@ -81,6 +81,8 @@ TEST_P(NewznabEndToEnd, OnePassDeliversAnNzbATorrentAndAMagnet) {
     for (const char *title : {"Nzb.Show.S01E01.HDTV=", "Torrent.Show.S01E01.WEB=", "Magnet.Show.S01E01.WEB="})
         EXPECT_NE(seen.find(title), std::string::npos) << title << "\n" << out;
     if (GetParam()) {
+        // The handler is started detached and may still be writing.
+        WaitUntil([&] { return home.XdgOpenCalls().size() >= 3; }, 30);
         std::vector<std::string> opened = home.XdgOpenCalls();
         ASSERT_EQ(opened.size(), 3u) << out;
         EXPECT_THAT(opened, Contains(kMagnet));

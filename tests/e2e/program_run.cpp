@@ -1,20 +1,13 @@
 #include "program_run.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
+#include <cctype>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -27,52 +20,69 @@ const char *const kGenericId = "{B4F19E27-53C8-4A06-9D1E-7A8C02E6F5B9}";
 const char *const kNewzbinId = "{3C9E5A71-0B2D-4E8F-9A16-D47B28C05E93}";
 const char *const kNzbMatrixId = "{A81F4D26-7C3B-4B95-8E02-5D6F19B3C7A4}";
 
+#ifdef _WIN32
+const char *const kPluginSuffix = ".dll";
+#else
+const char *const kPluginSuffix = ".so";
+#endif
+
 namespace {
 
+bool EqualsNoCase(const std::string &a, const std::string &b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
 bool IsPluginName(const std::string &name) {
-    if (name.size() < 7 || strncasecmp(name.c_str(), "qln_", 4) != 0)
-        return false;
     size_t dot = name.rfind('.');
-    return dot != std::string::npos && strcasecmp(name.c_str() + dot, ".so") == 0;
+    return name.size() >= 7 && EqualsNoCase(name.substr(0, 4), "qln_") && dot != std::string::npos &&
+           EqualsNoCase(name.substr(dot), kPluginSuffix);
 }
 
 }  // namespace
 
+std::string PluginFile(const std::string &name) { return "qln_" + name + kPluginSuffix; }
+
+// The directory iterator lists a folder in the system's own order (readdir,
+// FindFirstFileW), as the host's loader does.
 std::vector<std::string> PluginLoadOrder(const std::string &program) {
     std::vector<std::string> order;
-    std::string folder = fs::path(program).parent_path().string() + "/plugins";
-    if (DIR *dir = opendir(folder.c_str())) {
-        while (dirent *entry = readdir(dir))
-            if (IsPluginName(entry->d_name))
-                order.push_back(entry->d_name);
-        closedir(dir);
+    std::error_code error;
+    for (auto &entry : fs::directory_iterator(fs::u8path(program).parent_path() / "plugins", error)) {
+        std::string name = entry.path().filename().u8string();
+        if (IsPluginName(name))
+            order.push_back(name);
     }
     return order;
 }
 
-Home::Home() {
-    data = box.File("xdg/Quillon/");
-    nzb = box.File("nzb/");
-    torrents = box.File("torrents/");
-    tmp = box.File("tmp/");
-    work = box.File("work/");
-    xdgLog = box.File("xdg-open.log");
-    for (const std::string &folder : {data, nzb, torrents, tmp, work, box.File("bin/"), box.File("run/")})
-        fs::create_directories(folder);
-    chmod(box.File("run").c_str(), 0700);
-    std::string script = "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + xdgLog + "'\n";
-    WriteAll(box.File("bin/xdg-open"), script);
-    chmod(box.File("bin/xdg-open").c_str(), 0755);
+Home::Home(const std::string &inner) : root(inner.empty() ? inner : inner + "/") {
+    data = Below("xdg/Quillon/");
+    nzb = Below("nzb/");
+    torrents = Below("torrents/");
+    tmp = Below("tmp/");
+    work = Below("work/");
+    xdgLog = Below("xdg-open.log");
+    for (const std::string &folder : {data, nzb, torrents, tmp, work, Below("bin/"), Below("run/")})
+        fs::create_directories(fs::u8path(folder));
+    InstallOpenRecorder();
+}
+
+std::string Home::Below(const std::string &relative) const {
+    std::string path = box.Path() + root + relative;
+    std::replace(path.begin(), path.end(), '/', kPathSeparator);
+    return path;
 }
 
 std::vector<std::string> Home::AllFiles() const {
     std::vector<std::string> files;
     std::error_code error;
-    for (auto &entry : fs::recursive_directory_iterator(box.Path(), error)) {
+    for (auto &entry : fs::recursive_directory_iterator(fs::u8path(box.Path()), error)) {
         if (!entry.is_regular_file())
             continue;
-        std::string relative = fs::relative(entry.path(), box.Path()).string();
-        if (relative == "bin/xdg-open" || relative == "xdg-open.log")
+        std::string relative = fs::relative(entry.path(), fs::u8path(box.Path())).generic_u8string();
+        if (relative.rfind("bin/", 0) == 0 || relative == "xdg-open.log")
             continue;
         files.push_back(relative);
     }
@@ -83,8 +93,8 @@ std::vector<std::string> Home::AllFiles() const {
 std::vector<std::string> Home::List(const std::string &folder) {
     std::vector<std::string> names;
     std::error_code error;
-    for (auto &entry : fs::directory_iterator(folder, error))
-        names.push_back(entry.path().filename().string());
+    for (auto &entry : fs::directory_iterator(fs::u8path(folder), error))
+        names.push_back(entry.path().filename().u8string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -92,9 +102,9 @@ std::vector<std::string> Home::List(const std::string &folder) {
 std::vector<std::string> Home::FilesBelow(const std::string &folder) {
     std::vector<std::string> names;
     std::error_code error;
-    for (auto &entry : fs::recursive_directory_iterator(folder, error))
+    for (auto &entry : fs::recursive_directory_iterator(fs::u8path(folder), error))
         if (!entry.is_directory())
-            names.push_back(fs::relative(entry.path(), folder).string());
+            names.push_back(fs::relative(entry.path(), fs::u8path(folder)).generic_u8string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -102,8 +112,11 @@ std::vector<std::string> Home::FilesBelow(const std::string &folder) {
 std::vector<std::string> Home::XdgOpenCalls() const {
     std::vector<std::string> calls;
     std::istringstream in(ReadAll(xdgLog));
-    for (std::string line; std::getline(in, line);)
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
         calls.push_back(line);
+    }
     return calls;
 }
 
@@ -150,131 +163,6 @@ std::string PluginsIniText(const PluginSetup &s) {
     return text;
 }
 
-Program::Program(const Home &home, const std::string &program, const RunOptions &options) : home(home) {
-    int outPipe[2], errPipe[2];
-    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0)
-        return;
-
-    // Everything the child needs is built before fork: after it, only
-    // async-signal-safe calls are made.
-    std::vector<std::string> env = {
-        "HOME=" + home.box.Path(),
-        "XDG_DATA_HOME=" + home.box.File("xdg"),
-        "XDG_RUNTIME_DIR=" + home.box.File("run"),
-        "TMPDIR=" + home.tmp,
-        "PATH=" + home.box.File("bin") + ":/usr/local/bin:/usr/bin:/bin",
-        "QT_QPA_PLATFORM=offscreen",
-        "LANG=C.UTF-8",
-    };
-    for (const char *name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"})
-        if (const char *value = std::getenv(name))
-            env.push_back(std::string(name) + "=" + value);
-    if (const char *value = std::getenv("LSAN_OPTIONS"))
-        env.push_back(std::string("LSAN_OPTIONS=") + value);
-    std::vector<std::string> args = {program};
-    args.insert(args.end(), options.args.begin(), options.args.end());
-    std::vector<char *> argv, envp;
-    for (std::string &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (std::string &e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    const std::string work = home.work;
-    const uint64_t limit = options.fileSizeLimit;
-
-    pid = fork();
-    if (pid == 0) {
-        int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
-        if (null < 0)
-            _exit(126);
-        dup2(null, 0);
-        dup2(outPipe[1], 1);
-        dup2(errPipe[1], 2);
-        if (chdir(work.c_str()) != 0)
-            _exit(126);
-        if (limit > 0) {
-            // SIGXFSZ as a shell leaves it: the program itself must keep the
-            // limit from killing it.
-            struct sigaction standard {};
-            standard.sa_handler = SIG_DFL;
-            sigaction(SIGXFSZ, &standard, nullptr);
-            struct rlimit r;
-            r.rlim_cur = r.rlim_max = limit;
-            setrlimit(RLIMIT_FSIZE, &r);
-        }
-        execve(argv[0], argv.data(), envp.data());
-        _exit(127);
-    }
-    close(outPipe[1]);
-    close(errPipe[1]);
-    reader = std::thread([this, outFd = outPipe[0], errFd = errPipe[0]] {
-        pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-        int open = 2;
-        char block[65536];
-        while (open > 0) {
-            if (poll(fds, 2, -1) < 0 && errno != EINTR)
-                break;
-            for (int i = 0; i < 2; ++i) {
-                if (fds[i].fd < 0 || fds[i].revents == 0)
-                    continue;
-                ssize_t n = read(fds[i].fd, block, sizeof block);
-                if (n <= 0) {
-                    close(fds[i].fd);
-                    fds[i].fd = -1;
-                    --open;
-                    continue;
-                }
-                std::lock_guard<std::mutex> hold(outputLock);
-                (i == 0 ? out : err).append(block, static_cast<size_t>(n));
-            }
-        }
-    });
-}
-
-Program::~Program() {
-    if (pid > 0 && !reaped) {
-        kill(pid, SIGKILL);
-        Wait(30);
-    }
-    if (reader.joinable())
-        reader.join();
-}
-
-void Program::Signal(int signal) {
-    if (pid > 0 && !reaped)
-        kill(pid, signal);
-}
-
-bool Program::Running() {
-    if (pid <= 0 || reaped)
-        return false;
-    int s = 0;
-    pid_t r = waitpid(pid, &s, WNOHANG);
-    if (r == pid) {
-        reaped = true;
-        status = s;
-        return false;
-    }
-    return true;
-}
-
-int Program::Wait(double seconds) {
-    if (pid <= 0)
-        return -1000;
-    if (!reaped) {
-        bool ended = WaitUntil([this] { return !Running(); }, seconds);
-        if (!ended) {
-            kill(pid, SIGKILL);
-            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
-            reaped = true;
-            return -1000;
-        }
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-}
-
 bool Program::WaitForInstanceLock(double seconds) {
     const std::string lock = home.Data("Varnek_Quillon.lock");
     return WaitUntil(
@@ -312,9 +200,30 @@ bool WaitUntil(const std::function<bool()> &done, double seconds) {
     return true;
 }
 
-std::string ReadAll(const std::string &path) { return ReadFileBytes(path); }
-void WriteAll(const std::string &path, const std::string &content) { WriteFileBytes(path, content); }
-bool Exists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
+std::string FileStamp(const std::string &path) {
+    std::error_code error;
+    fs::path file = fs::u8path(path);
+    uintmax_t size = fs::file_size(file, error);
+    if (error)
+        return "";
+    auto time = fs::last_write_time(file, error);
+    if (error)
+        return "";
+    return std::to_string(size) + "@" + std::to_string(time.time_since_epoch().count());
+}
+
+// Through std::filesystem paths: the narrow names of the C library would be
+// read in the system code page on Windows.
+void WriteAll(const std::string &path, const std::string &content) {
+    std::ofstream out(fs::u8path(path), std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    if (!out.flush())
+        ADD_FAILURE() << "cannot write " << path;
+}
+bool Exists(const std::string &path) {
+    std::error_code error;
+    return fs::exists(fs::u8path(path), error);
+}
 
 std::vector<std::string> LinesWith(const std::string &output, const std::string &text) {
     std::vector<std::string> lines;
@@ -323,4 +232,9 @@ std::vector<std::string> LinesWith(const std::string &output, const std::string 
         if (line.find(text) != std::string::npos)
             lines.push_back(line);
     return lines;
+}
+
+void Program::Append(bool toErr, const char *data, size_t size) {
+    std::lock_guard<std::mutex> hold(outputLock);
+    (toErr ? err : out).append(data, size);
 }

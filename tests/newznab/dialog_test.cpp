@@ -4,7 +4,7 @@
 #include "fake_host.h"
 #include "fake_indexer.h"
 
-#include <config.h>
+#include <config_qt.h>
 #include <sandbox.h>
 
 #include <vorlo/ini.h>

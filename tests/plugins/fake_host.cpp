@@ -2,12 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
+#include <vorlo/library.h>
 
 #include <cstdarg>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace {
 FakeHost *gHost = nullptr;
@@ -160,13 +167,11 @@ std::vector<std::string> FakeHost::CallsStartingWith(const std::string &prefix) 
 
 LoadedLibrary LoadPluginLibrary(const std::string &path) {
     LoadedLibrary library;
-    library.handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    library.handle = LibLoad(path.c_str());
     if (!library.handle)
-        throw std::runtime_error(std::string("dlopen failed: ") + dlerror());
-    library.numPlugins =
-        reinterpret_cast<QLN_NumPluginsFn>(dlsym(library.handle, QLN_NUM_PLUGINS_EXPORT));
-    library.getPlugin =
-        reinterpret_cast<QLN_GetPluginFn>(dlsym(library.handle, QLN_GET_PLUGIN_EXPORT));
+        throw std::runtime_error(std::string("loading failed: ") + LibError());
+    library.numPlugins = reinterpret_cast<QLN_NumPluginsFn>(LibEntry(library.handle, QLN_NUM_PLUGINS_EXPORT));
+    library.getPlugin = reinterpret_cast<QLN_GetPluginFn>(LibEntry(library.handle, QLN_GET_PLUGIN_EXPORT));
     if (!library.numPlugins || !library.getPlugin)
         throw std::runtime_error("plugin exports missing in " + path);
     return library;
@@ -181,4 +186,41 @@ Show MakeShow(const std::string &name, const std::string &keywords, bool hdOnly)
     show.Season = 1;
     show.Episode = 1;
     return show;
+}
+
+TempFolderOverride::TempFolderOverride(const std::string &folder) {
+#ifdef _WIN32
+    // GetTempPathW reads TMP first, then TEMP; _putenv_s changes both the C
+    // library's copy and the process environment.
+    for (const char *name : {"TMP", "TEMP"}) {
+        const char *value = std::getenv(name);
+        saved.push_back({name, value ? value : "", value != nullptr});
+        _putenv_s(name, folder.c_str());
+    }
+#else
+    const char *value = std::getenv("TMPDIR");
+    saved.push_back({"TMPDIR", value ? value : "", value != nullptr});
+    setenv("TMPDIR", folder.c_str(), 1);
+#endif
+}
+
+TempFolderOverride::~TempFolderOverride() {
+    for (const Saved &variable : saved) {
+#ifdef _WIN32
+        _putenv_s(variable.name.c_str(), variable.had ? variable.value.c_str() : "");
+#else
+        if (variable.had)
+            setenv(variable.name.c_str(), variable.value.c_str(), 1);
+        else
+            unsetenv(variable.name.c_str());
+#endif
+    }
+}
+
+std::string PrivateTempFolderUnder(const std::string &folder) {
+#ifdef _WIN32
+    return folder + "\\quillon\\" + std::to_string(GetCurrentProcessId()) + "\\";
+#else
+    return folder + "/quillon-" + std::to_string(geteuid()) + "/" + std::to_string(getpid()) + "/";
+#endif
 }

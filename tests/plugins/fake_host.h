@@ -49,8 +49,9 @@ private:
     QLN_HOST_API api{};
 };
 
-// Loads a plugin library with dlopen (RTLD_NOW | RTLD_LOCAL) and resolves its
-// two exports; the library stays loaded for the rest of the process.
+// Loads a plugin library with dlopen (RTLD_NOW | RTLD_LOCAL; LoadLibraryW on
+// Windows) and resolves its two exports; the library stays loaded for the
+// rest of the process.
 struct LoadedLibrary {
     void *handle = nullptr;
     QLN_NumPluginsFn numPlugins = nullptr;
@@ -60,3 +61,24 @@ LoadedLibrary LoadPluginLibrary(const std::string &path);
 
 // A Show record with the given name and options, everything else zero.
 Show MakeShow(const std::string &name, const std::string &keywords = "", bool hdOnly = false);
+
+// Points this process's system temporary folder at `folder` (TMPDIR; TMP and
+// TEMP on Windows) for the object's life; the old values come back after.
+class TempFolderOverride {
+public:
+    explicit TempFolderOverride(const std::string &folder);
+    ~TempFolderOverride();
+    TempFolderOverride(const TempFolderOverride &) = delete;
+    TempFolderOverride &operator=(const TempFolderOverride &) = delete;
+
+private:
+    struct Saved {
+        std::string name, value;
+        bool had;
+    };
+    std::vector<Saved> saved;
+};
+
+// The platform layer's private temporary folder of this process when the
+// system temporary folder is `folder` (given without a trailing separator).
+std::string PrivateTempFolderUnder(const std::string &folder);

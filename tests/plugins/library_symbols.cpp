@@ -29,3 +29,12 @@ std::set<std::string> DynamicSymbols(const std::string &library, const char *whi
     }
     return names;
 }
+
+std::string NeededLibraries(const std::string &library) {
+    std::istringstream lines(RunCommand("readelf -d '" + library + "'"));
+    std::string needed, line;
+    while (std::getline(lines, line))
+        if (line.find("(NEEDED)") != std::string::npos)
+            needed += line + "\n";
+    return needed;
+}

@@ -329,6 +329,40 @@ bool PlatformMakeFolder(const char *path, unsigned mode) {
     return errno == EEXIST && PlatformFolderExists(path);
 }
 
+bool PlatformOverwriteFile(const char *path, const void *data, size_t size) {
+    if (!path || (!data && size > 0)) {
+        errno = EINVAL;
+        return false;
+    }
+    int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    struct stat before {};
+    const bool sizeKnown = fstat(fd, &before) == 0;
+    const char *bytes = static_cast<const char *>(data);
+    size_t written = 0;
+    bool ok = true;
+    while (written < size) {
+        ssize_t n = write(fd, bytes + written, size - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        written += static_cast<size_t>(n);
+    }
+    // Cutting costs a journal update even when the length does not change,
+    // so the file is cut only when the old bytes reach past the new ones.
+    if (ok && (!sizeKnown || before.st_size > static_cast<off_t>(written)) &&
+        ftruncate(fd, static_cast<off_t>(written)) != 0)
+        ok = false;
+    int error = errno;
+    close(fd);
+    errno = error;
+    return ok;
+}
+
 int PlatformAcquireInstanceLock(const char *path, int *error) {
     int unused;
     if (!error)

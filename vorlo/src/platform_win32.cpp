@@ -379,6 +379,39 @@ bool PlatformWriteFileAtomic(const char *path, const void *data, size_t size) {
     return !failure;
 }
 
+bool PlatformOverwriteFile(const char *path, const void *data, size_t size) {
+    if (!path || (!data && size > 0)) {
+        errno = EINVAL;
+        return false;
+    }
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        errno = ErrnoOf(GetLastError());
+        return false;
+    }
+    LARGE_INTEGER before{};
+    const bool sizeKnown = GetFileSizeEx(file, &before) != 0;
+    DWORD failure = 0;
+    const char *bytes = static_cast<const char *>(data);
+    uint64_t written = 0;
+    while (!failure && written < size) {
+        size_t left = size - static_cast<size_t>(written);
+        DWORD chunk = left > 0x40000000 ? 0x40000000 : static_cast<DWORD>(left);
+        DWORD done = 0;
+        if (!WriteFile(file, bytes + written, chunk, &done, nullptr) || done == 0)
+            failure = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+        written += done;
+    }
+    // Cut only when the old bytes reach past the new ones.
+    if (!failure && (!sizeKnown || static_cast<uint64_t>(before.QuadPart) > written) && !SetEndOfFile(file))
+        failure = GetLastError();
+    CloseHandle(file);
+    if (failure)
+        errno = ErrnoOf(failure);
+    return !failure;
+}
+
 int PlatformAcquireInstanceLock(const char *path, int *error) {
     int unused;
     if (!error)

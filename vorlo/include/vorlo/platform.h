@@ -103,6 +103,14 @@ bool PlatformMakeFolder(const char *path, unsigned mode = 0755);
 // (0600). False (old file untouched, errno the failure's) on any failure.
 bool PlatformWriteFileAtomic(const char *path, const void *data, size_t size);
 
+// Writes `size` bytes over the start of `path` (created when missing, 0666
+// less the umask) and cuts the file to that length only when it was longer.
+// Unlike emptying and rewriting, this does not make file systems that flush
+// an emptied-and-rewritten file on close (ext4) wait for the disk. Not
+// atomic: for throwaway copies. False (errno set) when it cannot be opened or
+// written.
+bool PlatformOverwriteFile(const char *path, const void *data, size_t size);
+
 // Single-instance lock: an exclusive, non-blocking flock on `path`, held until
 // PlatformReleaseInstanceLock or process exit. Returns a descriptor >= 0, or
 // -1 when another process holds it or the file cannot be opened; *error is
