@@ -1,7 +1,7 @@
 // The open and save file dialogs of libvorlocomdlg.so: QFileDialog behind the
 // five exported functions. The library keeps no state besides the pointer to
 // its handler table.
-#include "vorlocomdlg.h"
+#include "dialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -18,15 +18,6 @@
 #include <string>
 
 namespace {
-
-using Handler = bool (*)(FileDialogParams *);
-
-struct HandlerTable {
-    Handler openW;
-    Handler saveW;
-    Handler openA;
-    Handler saveA;
-};
 
 // What one request asks for, after its texts were read in either form.
 struct Request {
@@ -207,6 +198,10 @@ bool StoreNarrow(const QString &path, char *buffer, int size) {
     return length <= room;
 }
 
+}  // namespace
+
+namespace vorlocomdlg {
+
 bool ShowWide(FileDialogParams *params, bool save) {
     Request request;
     request.owner = static_cast<QWidget *>(params->owner);
@@ -239,51 +234,4 @@ bool ShowNarrow(FileDialogParams *params, bool save) {
     return StoreNarrow(chosen, params->file.a, params->fileSize);
 }
 
-bool OpenW(FileDialogParams *params) { return ShowWide(params, false); }
-bool SaveW(FileDialogParams *params) { return ShowWide(params, true); }
-bool OpenA(FileDialogParams *params) { return ShowNarrow(params, false); }
-bool SaveA(FileDialogParams *params) { return ShowNarrow(params, true); }
-
-const HandlerTable kHandlers = {OpenW, SaveW, OpenA, SaveA};
-std::atomic<const HandlerTable *> g_handlers{nullptr};
-
-const HandlerTable *Handlers() {
-    const HandlerTable *table = g_handlers.load();
-    if (!table) {
-        VorloComDlgInit();
-        table = g_handlers.load();
-    }
-    return table;
-}
-
-bool Valid(const FileDialogParams *params) {
-    return params && params->file.w && params->fileSize >= 1;
-}
-
-}  // namespace
-
-extern "C" {
-
-void VorloComDlgInit(void) { g_handlers.store(&kHandlers); }
-
-bool ShowOpenFileW(FileDialogParams *params) {
-    const HandlerTable *table = Handlers();
-    return Valid(params) && table->openW(params);
-}
-
-bool ShowSaveFileW(FileDialogParams *params) {
-    const HandlerTable *table = Handlers();
-    return Valid(params) && table->saveW(params);
-}
-
-bool ShowOpenFileA(FileDialogParams *params) {
-    const HandlerTable *table = Handlers();
-    return Valid(params) && table->openA(params);
-}
-
-bool ShowSaveFileA(FileDialogParams *params) {
-    const HandlerTable *table = Handlers();
-    return Valid(params) && table->saveA(params);
-}
-
-}  // extern "C"
+}  // namespace vorlocomdlg

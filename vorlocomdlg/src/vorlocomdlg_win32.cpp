@@ -4,7 +4,7 @@
 // (the program's narrow text); both show the Unicode dialog, so no name is
 // lost to the ANSI code page. The library keeps no state besides the pointer
 // to its handler table.
-#include "vorlocomdlg.h"
+#include "dialogs.h"
 
 #include <windows.h>
 #include <commdlg.h>
@@ -16,15 +16,6 @@
 #include <vector>
 
 namespace {
-
-using Handler = bool (*)(FileDialogParams *);
-
-struct HandlerTable {
-    Handler openW;
-    Handler saveW;
-    Handler openA;
-    Handler saveA;
-};
 
 // Room of the dialog's own result buffer: the longest path the system takes.
 // The caller's buffer gets the result afterwards, whole or refused.
@@ -195,6 +186,12 @@ bool StoreNarrow(const std::string &text, char *buffer, int size) {
     return text.size() <= room;
 }
 
+std::wstring FromUtf8(const char *text) { return FromUtf8(text, text ? std::strlen(text) : 0); }
+
+}  // namespace
+
+namespace vorlocomdlg {
+
 bool ShowWide(FileDialogParams *params, bool save) {
     Request request;
     request.owner = static_cast<HWND>(params->owner);
@@ -216,8 +213,6 @@ bool ShowWide(FileDialogParams *params, bool save) {
     return StoreWide(chosen, params->file.w, params->fileSize);
 }
 
-std::wstring FromUtf8(const char *text) { return FromUtf8(text, text ? std::strlen(text) : 0); }
-
 bool ShowNarrow(FileDialogParams *params, bool save) {
     Request request;
     request.owner = static_cast<HWND>(params->owner);
@@ -237,51 +232,4 @@ bool ShowNarrow(FileDialogParams *params, bool save) {
     return StoreNarrow(ToUtf8(chosen), params->file.a, params->fileSize);
 }
 
-bool OpenW(FileDialogParams *params) { return ShowWide(params, false); }
-bool SaveW(FileDialogParams *params) { return ShowWide(params, true); }
-bool OpenA(FileDialogParams *params) { return ShowNarrow(params, false); }
-bool SaveA(FileDialogParams *params) { return ShowNarrow(params, true); }
-
-const HandlerTable kHandlers = {OpenW, SaveW, OpenA, SaveA};
-std::atomic<const HandlerTable *> g_handlers{nullptr};
-
-const HandlerTable *Handlers() {
-    const HandlerTable *table = g_handlers.load();
-    if (!table) {
-        VorloComDlgInit();
-        table = g_handlers.load();
-    }
-    return table;
-}
-
-bool Valid(const FileDialogParams *params) {
-    return params && params->file.w && params->fileSize >= 1;
-}
-
-}  // namespace
-
-extern "C" {
-
-void VorloComDlgInit(void) { g_handlers.store(&kHandlers); }
-
-bool ShowOpenFileW(FileDialogParams *params) {
-    const HandlerTable *table = Handlers();
-    return Valid(params) && table->openW(params);
-}
-
-bool ShowSaveFileW(FileDialogParams *params) {
-    const HandlerTable *table = Handlers();
-    return Valid(params) && table->saveW(params);
-}
-
-bool ShowOpenFileA(FileDialogParams *params) {
-    const HandlerTable *table = Handlers();
-    return Valid(params) && table->openA(params);
-}
-
-bool ShowSaveFileA(FileDialogParams *params) {
-    const HandlerTable *table = Handlers();
-    return Valid(params) && table->saveA(params);
-}
-
-}  // extern "C"
+}  // namespace vorlocomdlg
