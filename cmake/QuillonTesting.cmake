@@ -18,7 +18,10 @@ set(QUILLON_TEST_ENV
 # Windows builds run their tests under Wine, in a Wine prefix of the build
 # tree's own (its %APPDATA% and temporary folder are throwaway too), without
 # Wine's debug output or its offers to install Mono and Gecko.
+# The suites themselves start through run-under-wine, which starts a program
+# once more when Wine ended it before it ran.
 set(QUILLON_TEST_EMULATOR)
+set(QUILLON_TEST_LAUNCHER)
 set(QUILLON_TEST_DISCOVERY)
 if(CMAKE_CROSSCOMPILING)
   if(WIN32)
@@ -26,6 +29,7 @@ if(CMAKE_CROSSCOMPILING)
       "WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix"
       "WINEDEBUG=-all"
       "WINEDLLOVERRIDES=mscoree,mshtml=")
+    set(QUILLON_TEST_LAUNCHER ${PROJECT_SOURCE_DIR}/tests/support/run-under-wine)
   endif()
   set(QUILLON_TEST_EMULATOR ${CMAKE_CROSSCOMPILING_EMULATOR})
   # Listing the tests needs the emulator: done when ctest runs, not after
@@ -37,12 +41,15 @@ function(quillon_add_gtest name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;TEST_PROPERTIES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE quillon_testsupport GTest::gtest GTest::gmock GTest::gtest_main ${T_LIBS})
+  if(WIN32)
+    target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/unbuffered_output.cpp)
+  endif()
   quillon_warnings(${name})
   # Each test runs through `cmake -E env` with the variables above. (Given to
   # gtest_discover_tests as an ENVIRONMENT property, a list of several
   # variables is split up: only the first would be set.)
   set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR
-    ${CMAKE_COMMAND} -E env ${QUILLON_TEST_ENV} ${QUILLON_TEST_EMULATOR})
+    ${CMAKE_COMMAND} -E env ${QUILLON_TEST_ENV} ${QUILLON_TEST_LAUNCHER} ${QUILLON_TEST_EMULATOR})
   gtest_discover_tests(${name} ${QUILLON_TEST_DISCOVERY}
     DISCOVERY_TIMEOUT 120
     PROPERTIES TIMEOUT 300 LABELS ${name} ${T_TEST_PROPERTIES})
