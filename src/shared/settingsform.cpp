@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "datafile.h"
 #include "vorlo/ini.h"
 #include "vorlo/platform.h"
 
@@ -105,7 +106,11 @@ std::string RefreshPluginSlot(const PluginSlot &slot) {
     if (plugin && plugin->id) {
         char flag[16];
         std::snprintf(flag, sizeof flag, "%d", slot.enabled ? 1 : 0);
-        IniWriteString(g_paths.PluginsIni, kPluginsSection, plugin->id, flag);
+        // A flag that cannot be stored would come back changed at the next
+        // start: say so rather than let the row pretend it was kept.
+        errno = 0;
+        if (IniWriteString(g_paths.PluginsIni, kPluginsSection, plugin->id, flag) != 0)
+            ReportSaveFailure(g_paths.PluginsIni, errno ? errno : EIO);
     }
     return status;
 }

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include "log.h"
+#include "quillon/plugin.h"
 #include "sandbox.h"
 #include "seenform.h"
 #include "settingsform.h"
@@ -87,6 +89,26 @@ TEST_F(DialogFormsTest, NumbersAndTextCutsOfTheShowFields) {
 TEST_F(DialogFormsTest, TimeBeyondTheCalendarHasNoText) {
     EXPECT_EQ(SeenTimeText(INT64_MAX), "");
     EXPECT_NE(SeenTimeText(315626635).find("1980"), std::string::npos);
+}
+
+TEST_F(DialogFormsTest, PluginFlagIsStoredOrItsFailureIsLogged) {
+    QLN_PLUGIN plugin = {};
+    plugin.id = "demo";
+    PluginSlot slot = {&plugin, {}, 1};
+    EXPECT_EQ(RefreshPluginSlot(slot), "Enabled");
+    EXPECT_NE(sandbox.Read("plugins.ini").find("demo=1"), std::string::npos);
+
+    // plugins.ini cannot be replaced when a folder has its name.
+    sandbox.Write("blocked/plugins.ini/x", "");
+    SetHostPaths((sandbox.Path() + "blocked/").c_str());
+    ClearLogEntries();
+    TogglePluginSlot(slot);
+    EXPECT_EQ(RefreshPluginSlot(slot), "Disabled");
+    std::vector<std::wstring> log = LogEntries(LogTarget::Log);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find(L"Error saving "), std::wstring::npos);
+    EXPECT_NE(log[0].find(L"plugins.ini: "), std::wstring::npos);
+    ClearLogEntries();
 }
 
 }  // namespace
