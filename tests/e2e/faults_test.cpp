@@ -229,7 +229,8 @@ TEST_F(Faults, KillNineLeavesEveryDataFileOldOrNewAndStartsCleanly) {
     const std::string stamp = FileStamp(home.Data("shows.conf"));
     Program last(home, QUILLON_PROGRAM);
     ASSERT_TRUE(last.WaitForInstanceLock()) << last.Err();
-    ASSERT_TRUE(WaitUntil([&] { return FileStamp(home.Data("shows.conf")) != stamp; })) << last.Err();
+    ASSERT_TRUE(WaitUntil([&] { return FileStamp(home.Data("shows.conf")) != stamp; }))
+        << last.Out() << last.Err();
     EXPECT_NE(ReadAll(home.Data("shows.conf")), before);
     last.Stop();
     EXPECT_EQ(last.Wait(), 0) << last.Err();
