@@ -98,10 +98,22 @@ bool ParseHttpDate(const char *text, int64_t &time) {
                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     if (const char *comma = std::strchr(text, ','))
         text = comma + 1;
-    int day = 0, year = 0, hour = 0, minute = 0, second = 0;
+    int day = 0, year = 0, hour = 0, minute = 0, second = 0, used = 0;
     char month[4] = {};
-    if (std::sscanf(text, " %d %3s %d %d:%d:%d", &day, month, &year, &hour, &minute, &second) != 6)
+    if (std::sscanf(text, " %d %3s %d %d:%d:%d%n", &day, month, &year, &hour, &minute, &second, &used) != 6)
         return false;
+    // HTTP dates are in GMT; the mail form the indexers write in apilimits
+    // ends in a numeric zone such as "+0100".
+    int64_t zone = 0;
+    const char *rest = text + used;
+    while (*rest == ' ')
+        ++rest;
+    if ((rest[0] == '+' || rest[0] == '-') && std::isdigit(static_cast<unsigned char>(rest[1]))) {
+        int hhmm = std::atoi(rest + 1);
+        if (hhmm > 2359 || hhmm % 100 > 59)
+            return false;
+        zone = (hhmm / 100 * 3600 + hhmm % 100 * 60) * (rest[0] == '-' ? -1 : 1);
+    }
     int m = 0;
     for (int i = 0; i < 12; ++i)
         if (StrICmp(month, months[i]) == 0)
@@ -109,7 +121,7 @@ bool ParseHttpDate(const char *text, int64_t &time) {
     if (m == 0 || day < 1 || day > 31 || year < 1970 || year > 9999 || hour > 23 || minute > 59 ||
         second > 60 || hour < 0 || minute < 0 || second < 0)
         return false;
-    time = DaysFromCivil(year, unsigned(m), unsigned(day)) * 86400 + hour * 3600 + minute * 60 + second;
+    time = DaysFromCivil(year, unsigned(m), unsigned(day)) * 86400 + hour * 3600 + minute * 60 + second - zone;
     return true;
 }
 
@@ -250,6 +262,10 @@ RemoteLimits ReadApiLimits(const TiXmlDocument &document, int64_t now) {
     limits.apiMax = NumberAttribute(*limitsElement, "apimax");
     limits.grabCurrent = NumberAttribute(*limitsElement, "grabcurrent");
     limits.grabMax = NumberAttribute(*limitsElement, "grabmax");
+    if (const char *oldest = AttributeNoCase(*limitsElement, "apioldesttime"))
+        ParseHttpDate(oldest, limits.apiOldest);
+    if (const char *oldest = AttributeNoCase(*limitsElement, "graboldesttime"))
+        ParseHttpDate(oldest, limits.grabOldest);
     return limits;
 }
 

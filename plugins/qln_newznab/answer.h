@@ -22,7 +22,8 @@ struct AnswerHeaders {
 size_t OnHeaderLine(char *line, size_t size, size_t count, void *data);
 
 // Seconds since 1970 of an HTTP date ("Sun, 06 Nov 1994 08:49:37 GMT", also
-// without the weekday); false when it is not one.
+// without the weekday, or with a numeric zone: "Wed, 17 Jul 2019 23:00:49
+// +0100"); false when it is not one.
 bool ParseHttpDate(const char *text, int64_t &time);
 // When a Retry-After value (seconds, or an HTTP date) says to resume; 0 when
 // it is empty or unreadable.

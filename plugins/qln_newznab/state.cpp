@@ -79,10 +79,18 @@ int64_t BudgetBlockedUntil(const IndexerState &state, Budget kind, int daily, in
     const RemoteLimits &r = state.remote;
     int current = kind == Budget::Api ? r.apiCurrent : r.grabCurrent;
     int max = kind == Budget::Api ? r.apiMax : r.grabMax;
-    if (r.at > 0 && now < r.at + kRemoteCountsSeconds && max > 0 && current >= 0) {
+    // A full count holds until the oldest counted request leaves the
+    // indexer's window, when the answer said when that was (never more than a
+    // day after the answer); otherwise for an hour, and the next answer says
+    // more.
+    int64_t oldest = kind == Budget::Api ? r.apiOldest : r.grabOldest;
+    int64_t holds = r.at + kRemoteCountsSeconds;
+    if (oldest > 0 && oldest + kBudgetWindowSeconds > r.at)
+        holds = std::min(oldest + kBudgetWindowSeconds, r.at + kBudgetWindowSeconds);
+    if (r.at > 0 && now < holds && max > 0 && current >= 0) {
         long long used = static_cast<long long>(current) + (kind == Budget::Api ? r.apiSince : r.grabsSince);
         if (used >= max)
-            until = std::max(until, r.at + kRemoteCountsSeconds);
+            until = std::max(until, holds);
     }
     return until > now ? until : 0;
 }
@@ -95,10 +103,11 @@ std::string StateText(const IndexerState (&rows)[kIndexerRows]) {
         text += "paused=" + std::to_string(s.pausedUntil) + "\n";
         text += "api=" + TimeList(s.api) + "\n";
         text += "grabs=" + TimeList(s.grabs) + "\n";
-        char limits[160];
-        std::snprintf(limits, sizeof limits, "%lld %d %d %d %d %d %d", static_cast<long long>(s.remote.at),
+        char limits[200];
+        std::snprintf(limits, sizeof limits, "%lld %d %d %d %d %d %d %lld %lld", static_cast<long long>(s.remote.at),
                       s.remote.apiCurrent, s.remote.apiMax, s.remote.grabCurrent, s.remote.grabMax,
-                      s.remote.apiSince, s.remote.grabsSince);
+                      s.remote.apiSince, s.remote.grabsSince, static_cast<long long>(s.remote.apiOldest),
+                      static_cast<long long>(s.remote.grabOldest));
         text += std::string("limits=") + limits + "\n";
     }
     return text;
@@ -132,11 +141,16 @@ void ParseStateText(const std::string &text, IndexerState (&rows)[kIndexerRows])
         } else if (key == "grabs") {
             s.grabs = ParseTimes(value);
         } else if (key == "limits") {
-            long long at = 0;
+            // The two oldest-request times were added later: a file without
+            // them reads as before.
+            long long at = 0, apiOldest = 0, grabOldest = 0;
             RemoteLimits r;
-            if (std::sscanf(value.c_str(), "%lld %d %d %d %d %d %d", &at, &r.apiCurrent, &r.apiMax,
-                            &r.grabCurrent, &r.grabMax, &r.apiSince, &r.grabsSince) == 7) {
+            int read = std::sscanf(value.c_str(), "%lld %d %d %d %d %d %d %lld %lld", &at, &r.apiCurrent, &r.apiMax,
+                                   &r.grabCurrent, &r.grabMax, &r.apiSince, &r.grabsSince, &apiOldest, &grabOldest);
+            if (read == 7 || read == 9) {
                 r.at = at;
+                r.apiOldest = read == 9 ? apiOldest : 0;
+                r.grabOldest = read == 9 ? grabOldest : 0;
                 s.remote = r;
             }
         }
@@ -145,7 +159,7 @@ void ParseStateText(const std::string &text, IndexerState (&rows)[kIndexerRows])
 
 void LoadState(const std::string &path, IndexerState (&rows)[kIndexerRows]) {
     std::string text;
-    if (FILE *file = std::fopen(path.c_str(), "rb")) {
+    if (FILE *file = PlatformOpenFile(path.c_str(), "rb")) {
         char block[4096];
         size_t n;
         while ((n = std::fread(block, 1, sizeof block, file)) > 0 && text.size() < (64u << 20))

@@ -12,7 +12,8 @@
 #include <vector>
 
 constexpr int64_t kBudgetWindowSeconds = 24 * 60 * 60;
-// The indexer's own counts are trusted for this long after its answer.
+// The indexer's own counts are trusted for this long after its answer, unless
+// the answer says when its oldest counted request leaves its 24-hour window.
 constexpr int64_t kRemoteCountsSeconds = 60 * 60;
 
 // The indexer's counts from newznab:apilimits; -1 where not given.
@@ -21,6 +22,9 @@ struct RemoteLimits {
     int apiCurrent = -1, apiMax = -1, grabCurrent = -1, grabMax = -1;
     // Requests and downloads sent since the answer that gave them.
     int apiSince = 0, grabsSince = 0;
+    // apioldesttime / graboldesttime: the oldest request (download) the
+    // indexer still counts; 0 when not given.
+    int64_t apiOldest = 0, grabOldest = 0;
 };
 
 struct IndexerState {

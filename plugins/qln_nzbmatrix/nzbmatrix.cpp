@@ -10,6 +10,7 @@
 #include "frame.h"
 #include "nzbfile.h"
 
+#include <vorlo/platform.h>
 #include <vorlo/text.h>
 
 #include <cctype>
@@ -154,7 +155,7 @@ bool AppendAccount(std::string &url) {
 
 // The first bytes of the file at `path` (at most kTextSize - 1), terminated.
 bool ReadHead(const std::string &path, char (&head)[kTextSize]) {
-    FILE *file = std::fopen(path.c_str(), "rb");
+    FILE *file = PlatformOpenFile(path.c_str(), "rb");
     if (!file)
         return false;
     size_t n = std::fread(head, 1, kTextSize - 1, file);

@@ -16,6 +16,11 @@ TEST(RetryAfter, SecondsAndHttpDatesBothForms) {
     EXPECT_EQ(t, 951782400);
     EXPECT_FALSE(ParseHttpDate("Sun, 06 Nox 1994 08:49:37 GMT", t));
     EXPECT_FALSE(ParseHttpDate("tomorrow", t));
+    ASSERT_TRUE(ParseHttpDate("Wed, 17 Jul 2019 23:00:49 +0100", t)) << "apilimits write a mail date";
+    EXPECT_EQ(t, 1563400849);
+    ASSERT_TRUE(ParseHttpDate("Wed, 17 Jul 2019 23:00:49 -0430", t));
+    EXPECT_EQ(t, 1563400849 + 3600 + 4 * 3600 + 1800);
+    EXPECT_FALSE(ParseHttpDate("Wed, 17 Jul 2019 23:00:49 +9999", t));
     EXPECT_EQ(RetryAfterTime("120", 1000), 1120);
     EXPECT_EQ(RetryAfterTime(" 0 ", 1000), 1000);
     EXPECT_EQ(RetryAfterTime("Sun, 06 Nov 1994 08:49:37 GMT", 5), 784111777);
@@ -56,6 +61,33 @@ TEST(Budgets, RollingDayAndTheIndexersCounts) {
     s.remote = RemoteLimits{now - 60, 1, 10, 5, 5, 0, 0};
     EXPECT_GT(BudgetBlockedUntil(s, Budget::Grabs, 0, now), now);
     EXPECT_EQ(BudgetBlockedUntil(s, Budget::Grabs, 0, now + kRemoteCountsSeconds), 0) << "counts go stale";
+
+    // A full count with the oldest counted request: free when that one is a
+    // day old, however long that is, and never later than a day on.
+    s.api.clear();
+    s.remote = RemoteLimits{now, 10, 10, 5, 5, 0, 0, now - 3 * 3600, now - 23 * 3600 - 1800};
+    EXPECT_EQ(BudgetBlockedUntil(s, Budget::Api, 0, now), now + 21 * 3600);
+    EXPECT_EQ(BudgetBlockedUntil(s, Budget::Api, 0, now + 20 * 3600), now + 21 * 3600) << "still full after an hour";
+    EXPECT_EQ(BudgetBlockedUntil(s, Budget::Api, 0, now + 21 * 3600), 0);
+    EXPECT_EQ(BudgetBlockedUntil(s, Budget::Grabs, 0, now), now + 1800);
+    s.remote.apiOldest = now + 5 * 86400;  // a clock far off: still at most a day
+    EXPECT_EQ(BudgetBlockedUntil(s, Budget::Api, 0, now), now + 86400);
+    s.remote.apiOldest = now - 3 * 86400;  // stale or wrong: the hour of old
+    EXPECT_EQ(BudgetBlockedUntil(s, Budget::Api, 0, now), now + kRemoteCountsSeconds);
+}
+
+TEST(Budgets, ApiLimitsGiveTheCountsAndTheOldestRequests) {
+    TiXmlDocument document;
+    document.Parse("<rss><channel><newznab:apilimits apicurrent=\"100\" apimax=\"100\" grabcurrent=\"2\" "
+                   "grabmax=\"25\" ApiOldestTime=\"Wed, 17 Jul 2019 23:00:49 +0100\" "
+                   "graboldesttime=\"never\"/></channel></rss>");
+    RemoteLimits limits = ReadApiLimits(document, 1563450000);
+    EXPECT_EQ(limits.apiMax, 100);
+    EXPECT_EQ(limits.apiOldest, 1563400849);
+    EXPECT_EQ(limits.grabOldest, 0) << "an unreadable time is left out";
+    IndexerState s;
+    s.remote = limits;
+    EXPECT_EQ(BudgetBlockedUntil(s, Budget::Api, 0, 1563450000), 1563400849 + 86400);
 }
 
 TEST(Budgets, StateSurvivesItsTextAndIgnoresJunk) {
@@ -63,7 +95,7 @@ TEST(Budgets, StateSurvivesItsTextAndIgnoresJunk) {
     rows[0].pausedUntil = 123;
     rows[0].api = {5, 6};
     rows[7].grabs = {9};
-    rows[7].remote = RemoteLimits{10, 1, 2, 3, 4, 5, 6};
+    rows[7].remote = RemoteLimits{10, 1, 2, 3, 4, 5, 6, 7, 8};
     IndexerState back[kIndexerRows];
     ParseStateText(StateText(rows), back);
     EXPECT_EQ(back[0].pausedUntil, 123);
@@ -71,6 +103,11 @@ TEST(Budgets, StateSurvivesItsTextAndIgnoresJunk) {
     EXPECT_EQ(back[7].grabs, (std::vector<int64_t>{9}));
     EXPECT_EQ(back[7].remote.grabMax, 4);
     EXPECT_EQ(back[7].remote.grabsSince, 6);
+    EXPECT_EQ(back[7].remote.apiOldest, 7);
+    EXPECT_EQ(back[7].remote.grabOldest, 8);
+    ParseStateText("[newznab1]\nlimits=10 1 2 3 4 5 6\n", back);
+    EXPECT_EQ(back[0].remote.grabMax, 4) << "a file from before the oldest times";
+    EXPECT_EQ(back[0].remote.apiOldest, 0);
     ParseStateText("[newznab9]\npaused=5\n[newznab2]\napi=x,3,,-4,2\nlimits=1 2\n\xff\n", back);
     EXPECT_EQ(back[0].pausedUntil, 0);
     EXPECT_EQ(back[1].api, (std::vector<int64_t>{}));
