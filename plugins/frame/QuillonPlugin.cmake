@@ -53,4 +53,9 @@ function(quillon_add_plugin name)
       -Wl,--exclude-libs,ALL)
   endif()
   quillon_warnings(${name})
+  # Installed as a target, so that an install with --strip (and the Debian
+  # package) strips it as it does the program.
+  if(NOT WIN32)
+    install(TARGETS ${name} LIBRARY DESTINATION ${QUILLON_INSTALL_DIR}/plugins)
+  endif()
 endfunction()
