@@ -411,14 +411,14 @@ TEST_F(Win32WindowTest, TheIconsMenuRestoresScansAndExits) {
     ASSERT_EQ(g_trayMenu.shown, 1);
     EXPECT_EQ(g_trayMenu.items,
               (std::vector<std::wstring>{L"&Restore", L"Sca&n Now", L"", L"&Exit"}));
-    EXPECT_EQ(g_trayMenu.enabled, (std::vector<bool>{true, true, true, true}));
+    EXPECT_EQ(g_trayMenu.enabled, (std::vector<bool>{true, true, false, true}));  // the separator is never enabled
     EXPECT_EQ(g_trayMenu.defaultItem, MainWindow::kTrayRestore);
     EXPECT_TRUE(IsWindowVisible(hwnd));
     EXPECT_FALSE(IsIconic(hwnd));
 
     g_trayMenu.answer = IDM_SCAN_NOW;
     SendMessageW(hwnd, MainWindow::kTrayMessage, MainWindow::kTrayIconId, WM_CONTEXTMENU);
-    EXPECT_TRUE(checkNow);
+    EXPECT_TRUE(checkNow.load());
 
     // While a dialog runs over the window, Scan Now and Exit are greyed and
     // choosing them does nothing.
@@ -426,7 +426,7 @@ TEST_F(Win32WindowTest, TheIconsMenuRestoresScansAndExits) {
     EnableWindow(hwnd, FALSE);
     g_trayMenu.answer = IDM_EXIT;
     SendMessageW(hwnd, MainWindow::kTrayMessage, MainWindow::kTrayIconId, WM_CONTEXTMENU);
-    EXPECT_EQ(g_trayMenu.enabled, (std::vector<bool>{true, false, true, false}));
+    EXPECT_EQ(g_trayMenu.enabled, (std::vector<bool>{true, false, false, false}));
     EXPECT_FALSE(window->IsClosed());
     EnableWindow(hwnd, TRUE);
 
