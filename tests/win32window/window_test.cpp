@@ -411,7 +411,8 @@ TEST_F(Win32WindowTest, TheIconsMenuRestoresScansAndExits) {
     ASSERT_EQ(g_trayMenu.shown, 1);
     EXPECT_EQ(g_trayMenu.items,
               (std::vector<std::wstring>{L"&Restore", L"Sca&n Now", L"", L"&Exit"}));
-    EXPECT_EQ(g_trayMenu.enabled, (std::vector<bool>{true, true, false, true}));  // the separator is never enabled
+    // (A separator always reports itself disabled.)
+    EXPECT_EQ(g_trayMenu.enabled, (std::vector<bool>{true, true, false, true}));
     EXPECT_EQ(g_trayMenu.defaultItem, MainWindow::kTrayRestore);
     EXPECT_TRUE(IsWindowVisible(hwnd));
     EXPECT_FALSE(IsIconic(hwnd));
