@@ -59,3 +59,17 @@ if(QUILLON_FUZZ)
     message(WARNING "QUILLON_FUZZ needs clang; the fuzz targets are not built")
   endif()
 endif()
+
+# The Windows version resource (src/win32/version.rc) for a target whose .rc
+# includes it: quillon_version.h gives the project's version as the resource
+# wants it (1.04: numbers 1,4,0,0, text "1.04").
+function(quillon_version_resource target)
+  math(EXPR minor "${PROJECT_VERSION_MINOR} + 0")
+  set(header ${PROJECT_BINARY_DIR}/generated/quillon_version.h)
+  file(CONFIGURE OUTPUT ${header} CONTENT
+"#define QUILLON_VERSION_NUMBERS ${PROJECT_VERSION_MAJOR},${minor},0,0
+#define QUILLON_VERSION_STRING \"${PROJECT_VERSION}\"
+")
+  target_include_directories(${target} PRIVATE ${PROJECT_BINARY_DIR}/generated
+                                               ${PROJECT_SOURCE_DIR}/src/win32)
+endfunction()

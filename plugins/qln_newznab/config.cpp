@@ -13,13 +13,15 @@
 
 namespace {
 
+using L = IndexerDialogLayout;
+
 QLineEdit *AddEdit(QDialog *dialog, const DialogUnits &units, int id, int y, const char *label,
                    const std::string &value) {
     auto *caption = new QLabel(QString::fromUtf8(label), dialog);
-    PlaceControl(caption, units, 0, 7, y + 1, 78, 9);
+    PlaceControl(caption, units, 0, L::kLabelX, y + 1, L::kLabelWidth, 9);
     caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto *edit = new QLineEdit(QString::fromLocal8Bit(value.c_str()), dialog);
-    PlaceControl(edit, units, id, 88, y, 165, 12);
+    PlaceControl(edit, units, id, L::kEditX, y, L::kEditWidth, 12);
     edit->setMaxLength(255);
     return edit;
 }
@@ -34,7 +36,7 @@ NewznabSettingsDialog::NewznabSettingsDialog(QWidget *parent, const char *iniPat
                                              const IndexerSettings &s, IndexerTest test)
     : QDialog(parent), iniPath(iniPath), section(std::move(section)), test(std::move(test)) {
     const DialogUnits units(*this);
-    SetUpSettingsDialog(this, units, 260, 184, s.name.c_str());
+    SetUpSettingsDialog(this, units, L::kWidth, L::kHeight, s.name.c_str());
     const IndexerFields f = FieldsOf(s);
 
     name = AddEdit(this, units, kIndexerName, 7, "Name:", f.name);
@@ -44,13 +46,13 @@ NewznabSettingsDialog::NewznabSettingsDialog(QWidget *parent, const char *iniPat
     apikey = AddEdit(this, units, kIndexerApiKey, 49, "API key:", f.apikey);
     apikey->setEchoMode(QLineEdit::Password);
     auto *kindLabel = new QLabel(QStringLiteral("Delivers:"), this);
-    PlaceControl(kindLabel, units, 0, 7, 64, 78, 9);
+    PlaceControl(kindLabel, units, 0, L::kLabelX, 64, L::kLabelWidth, 9);
     kindLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     kind = new QComboBox(this);
     kind->addItem(QStringLiteral("NZB files (nzb)"), QStringLiteral("nzb"));
     kind->addItem(QStringLiteral("Torrents (torrent)"), QStringLiteral("torrent"));
     kind->setCurrentIndex(f.torrent ? 1 : 0);
-    PlaceControl(kind, units, kIndexerKind, 88, 63, 165, 14);
+    PlaceControl(kind, units, kIndexerKind, L::kEditX, 63, L::kEditWidth, 14);
     categories = AddEdit(this, units, kIndexerCategories, 79, "Categories:", f.categories);
     hdcategories = AddEdit(this, units, kIndexerHdCategories, 93, "HD categories:", f.hdcategories);
     minseeders = AddEdit(this, units, kIndexerMinSeeders, 107, "Fewest seeders:", f.minseeders);
@@ -63,10 +65,10 @@ NewznabSettingsDialog::NewznabSettingsDialog(QWidget *parent, const char *iniPat
     auto *testButton = new QPushButton(QStringLiteral("Test"), this);
     PlaceControl(testButton, units, kIndexerTestButton, 7, 163, 50, 14);
     auto *ok = new QPushButton(QStringLiteral("OK"), this);
-    PlaceControl(ok, units, 1, 203, 163, 50, 14);
+    PlaceControl(ok, units, 1, L::kOkX, 163, 50, 14);
     ok->setDefault(true);
     auto *cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    PlaceControl(cancel, units, 2, 151, 163, 50, 14);
+    PlaceControl(cancel, units, 2, L::kCancelX, 163, 50, 14);
 
     connect(testButton, &QPushButton::clicked, this, [this] { Test(); });
     connect(ok, &QPushButton::clicked, this, [this] { Save(); });

@@ -30,6 +30,21 @@ enum NewznabControl {
     kIndexerTestButton = 1011,
 };
 
+// The dialog's layout in dialog units, the same in both front ends: labels
+// right-aligned on the left, wide enough for "Downloads a day (0 = no
+// limit):", the edits to their right, Cancel and OK at the edits' right end.
+struct IndexerDialogLayout {
+    static constexpr int kLabelX = 7;
+    static constexpr int kLabelWidth = 118;
+    static constexpr int kEditX = kLabelX + kLabelWidth + 3;
+    static constexpr int kEditWidth = 165;
+    static constexpr int kRight = kEditX + kEditWidth;
+    static constexpr int kWidth = kRight + 7;
+    static constexpr int kHeight = 184;
+    static constexpr int kOkX = kRight - 50;
+    static constexpr int kCancelX = kOkX - 52;
+};
+
 // The dialog's fields as texts (UTF-8, as typed) and the kind choice.
 struct IndexerFields {
     std::string name, url, apipath, apikey, categories, hdcategories;

@@ -29,18 +29,20 @@ const EditRow kEditsBelow[] = {
     {kIndexerDailyGrabs, 135, "Downloads a day (0 = no limit):"},
 };
 
+using L = IndexerDialogLayout;
+
 bool IsNumberField(int id) {
     return id == kIndexerMinSeeders || id == kIndexerDailyApi || id == kIndexerDailyGrabs;
 }
 
 void AddEdit(DialogTemplate &t, const EditRow &row) {
-    t.Add(kStaticClass, SS_RIGHT, -1, 7, row.y + 1, 78, 9, row.label);
+    t.Add(kStaticClass, SS_RIGHT, -1, L::kLabelX, row.y + 1, L::kLabelWidth, 9, row.label);
     DWORD style = ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
     if (row.id == kIndexerApiKey)
         style |= ES_PASSWORD;
     if (IsNumberField(row.id))
         style |= ES_NUMBER;
-    t.Add(kEditClass, style, row.id, 88, row.y, 165, 12);
+    t.Add(kEditClass, style, row.id, L::kEditX, row.y, L::kEditWidth, 12);
 }
 
 class NewznabDialog : public DialogHandler {
@@ -110,17 +112,18 @@ private:
 
 bool RunNewznabSettingsDialog(void *parent, const char *iniPath, const std::string &section,
                               const IndexerSettings &settings, IndexerTest test) {
-    DialogTemplate t(260, 184, SettingsDialogTitle(settings.name.c_str()));
+    DialogTemplate t(L::kWidth, L::kHeight, SettingsDialogTitle(settings.name.c_str()));
     for (const EditRow &row : kEditsAbove)
         AddEdit(t, row);
-    t.Add(kStaticClass, SS_RIGHT, -1, 7, 64, 78, 9, "Delivers:");
+    t.Add(kStaticClass, SS_RIGHT, -1, L::kLabelX, 64, L::kLabelWidth, 9, "Delivers:");
     // The height of a drop-down list includes its open list.
-    t.Add(kComboBoxClass, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, kIndexerKind, 88, 63, 165, 40);
+    t.Add(kComboBoxClass, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, kIndexerKind, L::kEditX, 63,
+          L::kEditWidth, 40);
     for (const EditRow &row : kEditsBelow)
         AddEdit(t, row);
     t.Add(kButtonClass, BS_PUSHBUTTON | WS_TABSTOP, kIndexerTestButton, 7, 163, 50, 14, "Test");
-    t.Add(kButtonClass, BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, 203, 163, 50, 14, "OK");
-    t.Add(kButtonClass, BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL, 151, 163, 50, 14, "Cancel");
+    t.Add(kButtonClass, BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, L::kOkX, 163, 50, 14, "OK");
+    t.Add(kButtonClass, BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL, L::kCancelX, 163, 50, 14, "Cancel");
     NewznabDialog handler(iniPath, section, settings, std::move(test));
     return RunDialog(parent, t, handler) == IDOK && handler.saved;
 }

@@ -8,6 +8,7 @@
 #include "backup.h"
 #include "checkstate.h"
 #include "frontend.h"
+#include "log.h"
 #include "settings.h"
 #include "showlist.h"
 #include "vorlo/memleak.h"
@@ -153,7 +154,10 @@ void ExportShows(void *owner) {
         std::string path;
         if (!ChooseFile(owner, true, kShowFiles, path))
             return;
-        if (!SaveShows(WithExtension(path, kShowFiles.extension).c_str()))
+        const std::string file = WithExtension(path, kShowFiles.extension);
+        if (SaveShows(file.c_str()))
+            Log("Shows exported to %s", file.c_str());
+        else
             Notice(L"Error exporting shows!");
     });
 }
@@ -165,7 +169,10 @@ void ExportSettings(void *owner) {
             return;
         // Reported like a failed show export: the user must not believe a
         // settings file exists that was never written.
-        if (!SaveSettings(WithExtension(path, kSettingsFiles.extension).c_str()))
+        const std::string file = WithExtension(path, kSettingsFiles.extension);
+        if (SaveSettings(file.c_str()))
+            Log("Settings exported to %s", file.c_str());
+        else
             Notice(L"Error exporting settings!");
     });
 }

@@ -23,6 +23,7 @@ const size_t kBalloonMaxChars = 255;
 const UINT kBalloonMilliseconds = 10000;
 
 MainWindow::TrayCall g_trayCall = nullptr;
+MainWindow::TrayMenuCall g_trayMenuCall = nullptr;
 
 BOOL CallTray(DWORD message, NOTIFYICONDATAW *data) {
     return g_trayCall ? g_trayCall(message, data) : Shell_NotifyIconW(message, data);
@@ -71,6 +72,7 @@ void RunEditor(int id, HWND owner) {
 }  // namespace
 
 void MainWindow::SetTrayCallForTesting(TrayCall call) { g_trayCall = call; }
+void MainWindow::SetTrayMenuCallForTesting(TrayMenuCall call) { g_trayMenuCall = call; }
 
 MainWindow::~MainWindow() {
     RemoveTrayIcon();
@@ -205,10 +207,12 @@ bool MainWindow::AddTrayIcon() {
                                                GetSystemMetrics(SM_CYSMICON), 0));
     CopyText(data.szTip, L"Quillon");
     trayShown = CallTray(NIM_ADD, &data) != FALSE;
+    trayVersionSet = false;
     if (trayShown) {
-        // Version 3: the balloon and the callback messages as described.
+        // Version 3: the balloon, and the callback's last parameter is still
+        // the mouse message, with WM_CONTEXTMENU for the menu.
         data.uVersion = NOTIFYICON_VERSION;
-        CallTray(NIM_SETVERSION, &data);
+        trayVersionSet = CallTray(NIM_SETVERSION, &data) != FALSE;
     }
     if (data.hIcon)
         DestroyIcon(data.hIcon);
@@ -249,17 +253,70 @@ void MainWindow::MinimiseToTray() {
 }
 
 void MainWindow::OnTrayNotify(LPARAM lParam) {
-    if (static_cast<UINT>(lParam) != WM_LBUTTONDBLCLK)
-        return;
-    if (IsIconic(window) || !IsWindowVisible(window)) {
-        if (g_settings.minimizeToTray)
-            ShowWindow(window, SW_SHOW);
-        ShowWindow(window, SW_RESTORE);
-        SetForegroundWindow(window);
-    } else {
-        ShowWindow(window, SW_MINIMIZE);
-        MinimiseToTray();
+    // A left click (or a double one, or Enter on the icon) brings the window
+    // back; the menu comes with a right click or the menu key. Shells that
+    // took no version send only the mouse messages.
+    switch (LOWORD(lParam)) {
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case NIN_SELECT:
+    case NIN_KEYSELECT: RestoreFromTray(); break;
+    case WM_CONTEXTMENU: ShowTrayMenu(); break;
+    case WM_RBUTTONUP:
+        if (!trayVersionSet)
+            ShowTrayMenu();
+        break;
+    default: break;
     }
+}
+
+void MainWindow::RestoreFromTray() {
+    if (hasClosed)
+        return;
+    if (!IsWindowVisible(window))
+        ShowWindow(window, SW_SHOW);
+    if (IsIconic(window))
+        ShowWindow(window, SW_RESTORE);
+    SetForegroundWindow(window);
+}
+
+void MainWindow::ShowTrayMenu() {
+    if (hasClosed)
+        return;
+    HMENU menu = CreatePopupMenu();
+    if (!menu)
+        return;
+    // While a dialog or a question runs over the window (it is disabled
+    // then), ending the program or starting a pass waits for it to close.
+    const UINT busy = IsWindowEnabled(window) ? MF_ENABLED : MF_GRAYED;
+    AppendMenuW(menu, MF_STRING, kTrayRestore, L"&Restore");
+    AppendMenuW(menu, MF_STRING | busy, IDM_SCAN_NOW, L"Sca&n Now");
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING | busy, IDM_EXIT, L"&Exit");
+    SetMenuDefaultItem(menu, kTrayRestore, FALSE);
+
+    UINT chosen = 0;
+    if (g_trayMenuCall) {
+        chosen = g_trayMenuCall(menu, window);
+    } else {
+        // The menu closes on a click elsewhere only when the window is in
+        // the foreground, and needs a message after it to close for good.
+        POINT at = {};
+        GetCursorPos(&at);
+        SetForegroundWindow(window);
+        chosen = static_cast<UINT>(TrackPopupMenu(
+            menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY | TPM_BOTTOMALIGN, at.x, at.y, 0,
+            window, nullptr));
+        PostMessageW(window, WM_NULL, 0, 0);
+    }
+    const UINT state = chosen ? GetMenuState(menu, chosen, MF_BYCOMMAND) : 0;
+    DestroyMenu(menu);
+    if (!chosen || (state & (MF_GRAYED | MF_DISABLED)))
+        return;
+    if (chosen == kTrayRestore)
+        RestoreFromTray();
+    else
+        OnCommand(static_cast<int>(chosen));
 }
 
 void MainWindow::OnCommand(int id) {

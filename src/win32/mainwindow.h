@@ -26,6 +26,11 @@ public:
     // Shell_NotifyIconW, or a test's stand-in.
     using TrayCall = BOOL(WINAPI *)(DWORD message, PNOTIFYICONDATAW data);
     static void SetTrayCallForTesting(TrayCall call);  // nullptr restores the shell's
+    // The icon's menu: Restore, Scan Now and Exit. TrackPopupMenu, or a test's
+    // stand-in that returns the chosen command (0: none).
+    static constexpr UINT kTrayRestore = 1;
+    using TrayMenuCall = UINT (*)(HMENU menu, HWND owner);
+    static void SetTrayMenuCallForTesting(TrayMenuCall call);  // nullptr restores the system's
 
     MainWindow() = default;
     ~MainWindow();
@@ -67,6 +72,8 @@ private:
     void OnClose();
     void OnTrayNotify(LPARAM lParam);
     void MinimiseToTray();
+    void RestoreFromTray();
+    void ShowTrayMenu();
     bool AddTrayIcon();
     void RemoveTrayIcon();
     void FillTrayRecord(NOTIFYICONDATAW &data) const;
@@ -76,6 +83,7 @@ private:
     HWND statusBar = nullptr;
     UINT taskbarCreated = 0;
     bool trayShown = false;
+    bool trayVersionSet = false;  // the shell sends WM_CONTEXTMENU for the menu
     bool hasClosed = false;
     bool forceClose = false;
     std::function<void()> onFlush;

@@ -75,6 +75,19 @@ TEST_F(WindowTest, ExportsAppendOrKeepTheExtension) {
     Choose(IDM_EXPORT_SETTINGS);
     EXPECT_TRUE(box.Exists("again.QlnConfig"));
     EXPECT_TRUE(boxes.empty());
+    // Each export names the file it wrote in the Log.
+    const std::vector<std::wstring> log = Entries(LogTarget::Log);
+    const auto logged = [&log](const std::string &text) {
+        const std::wstring wide(text.begin(), text.end());
+        for (const std::wstring &line : log)
+            if (line.size() >= wide.size() && line.compare(line.size() - wide.size(), wide.size(), wide) == 0)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(logged("Shows exported to " + box.File("plain.qlnshow")));
+    EXPECT_TRUE(logged("Shows exported to " + box.File("Mixed.QLNShow")));
+    EXPECT_TRUE(logged("Settings exported to " + box.File("mine.qlnconfig")));
+    EXPECT_TRUE(logged("Settings exported to " + box.File("again.QlnConfig")));
 
     // Cancelled: nothing written, nothing said.
     AnswerFileDialog("");
@@ -90,6 +103,8 @@ TEST_F(WindowTest, AShowExportThatCannotBeWrittenSaysSo) {
     EXPECT_EQ(boxes[0].title, L"Notice");
     EXPECT_EQ(boxes[0].text, L"Error exporting shows!");
     EXPECT_EQ(boxes[0].icon, MessageIcon::Information);
+    for (const std::wstring &line : Entries(LogTarget::Log))
+        EXPECT_EQ(line.find(L"exported"), std::wstring::npos) << "a failed export is not logged";
 }
 
 TEST_F(WindowTest, ImportShowsAnsweredNoChangesNothing) {

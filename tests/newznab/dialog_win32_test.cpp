@@ -59,8 +59,8 @@ TEST_F(Win32IndexerDialog, ShowsEveryKeyWithTheKeyMaskedAndOkWritesThemAll) {
         EXPECT_EQ(ControlText(dialog, 1006), "5030,5040");
         EXPECT_EQ(ControlText(dialog, 1008), "1");
         EXPECT_TRUE(ControlStyle(dialog, 1010) & ES_NUMBER);
-        EXPECT_EQ(Placement(dialog, 1), UnitsRect(dialog, 203, 163, 50, 14));
-        EXPECT_EQ(Placement(dialog, 1002), UnitsRect(dialog, 88, 21, 165, 12));
+        EXPECT_EQ(Placement(dialog, 1), UnitsRect(dialog, 243, 163, 50, 14));
+        EXPECT_EQ(Placement(dialog, 1002), UnitsRect(dialog, 128, 21, 165, 12));
         SetControlText(dialog, 1002, L"http://127.0.0.1:9117/api/v2.0/indexers/x/results/torznab/");
         SetControlText(dialog, 1004, L"newkey");
         SendDlgItemMessageW(dialog, 1005, CB_SETCURSEL, 0, 0);

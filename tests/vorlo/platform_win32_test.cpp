@@ -146,6 +146,29 @@ TEST(WindowsInstanceLock, OneHolderAtATime) {
     EXPECT_EQ(PlatformAcquireInstanceLock(box.File("no\\such\\folder\\lock").c_str()), -1);
 }
 
+// The installer finds a running copy by the named mutex: it exists while an
+// instance lock is held, also after a second lock (another data folder) has
+// been let go. (Whether it is gone afterwards depends on the other suites
+// running beside this one; the installer check covers that.)
+TEST(WindowsInstanceLock, TheNamedMutexExistsWhileALockIsHeld) {
+    const auto mutexExists = [] {
+        HANDLE found = OpenMutexW(SYNCHRONIZE, FALSE, L"Local\\Varnek_Quillon");
+        if (found)
+            CloseHandle(found);
+        return found != nullptr;
+    };
+    Sandbox box;
+    int first = PlatformAcquireInstanceLock(box.File("one.lock").c_str());
+    ASSERT_GE(first, 0);
+    EXPECT_TRUE(mutexExists());
+    int second = PlatformAcquireInstanceLock(box.File("two.lock").c_str());
+    ASSERT_GE(second, 0);
+    EXPECT_EQ(PlatformAcquireInstanceLock(box.File("one.lock").c_str()), -1);  // refused: no hold
+    PlatformReleaseInstanceLock(second);
+    EXPECT_TRUE(mutexExists());
+    PlatformReleaseInstanceLock(first);
+}
+
 TEST(WindowsLibrary, LoadsBySystemNameAndReportsFailures) {
     LibraryHandle kernel = LibLoad("kernel32.dll");
     ASSERT_NE(kernel, nullptr);

@@ -201,11 +201,13 @@ TEST_F(Win32SettingsTest, ConfigureGetsTheDialogAndComplaintsShowWhileEnabled) {
     EXPECT_EQ(configuredWith, static_cast<void *>(shown));
 }
 
-TEST_F(Win32SettingsTest, FolderPickersAddOneBackslash) {
-    std::vector<std::wstring> titles;
+TEST_F(Win32SettingsTest, FolderPickersOpenAtTheFolderSetAndAddOneBackslash) {
+    std::vector<std::wstring> titles, starts;
     std::wstring answer;
-    SetFolderBrowser([&](const std::wstring &title) {
+    std::snprintf(g_settings.NZB_Folder, sizeof g_settings.NZB_Folder, "C:\\NZB\\");
+    SetFolderBrowser([&](const std::wstring &title, const std::wstring &start) {
         titles.push_back(title);
+        starts.push_back(start);
         return answer;
     });
     Run([&](HWND d) {
@@ -223,6 +225,10 @@ TEST_F(Win32SettingsTest, FolderPickersAddOneBackslash) {
     ASSERT_EQ(titles.size(), 3u);
     EXPECT_EQ(titles[0], L"Select a folder to download NZBs to...");
     EXPECT_EQ(titles[1], L"Select a folder to download torrents to...");
+    // Each picker starts where its edit points: the stored folder, then the
+    // one chosen before.
+    EXPECT_EQ(starts[0], L"C:\\NZB\\");
+    EXPECT_EQ(starts[2], L"C:\\Users\\\u00d6\\Torrents\\");
     EXPECT_STREQ(g_settings.NZB_Folder, "E:\\");
     EXPECT_STREQ(g_settings.Torrent_Folder, "C:\\Users\\\xc3\x96\\Torrents\\");
 }

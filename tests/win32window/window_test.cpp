@@ -337,18 +337,25 @@ TEST_F(Win32WindowTest, MinimisingHidesToTheTrayOnlyWhenAskedAndPossible) {
     Pump();
     EXPECT_FALSE(IsWindowVisible(hwnd));
 
-    // A left double-click on the icon restores; another one hides again;
-    // other clicks do nothing.
-    SendMessageW(hwnd, MainWindow::kTrayMessage, MainWindow::kTrayIconId, WM_LBUTTONUP);
+    // A single left click on the icon restores; so do a double-click and
+    // Enter on the icon; other messages do nothing.
+    SendMessageW(hwnd, MainWindow::kTrayMessage, MainWindow::kTrayIconId, WM_MOUSEMOVE);
+    SendMessageW(hwnd, MainWindow::kTrayMessage, MainWindow::kTrayIconId, WM_LBUTTONDOWN);
     EXPECT_FALSE(IsWindowVisible(hwnd));
-    SendMessageW(hwnd, MainWindow::kTrayMessage, MainWindow::kTrayIconId, WM_LBUTTONDBLCLK);
+    SendMessageW(hwnd, MainWindow::kTrayMessage, MainWindow::kTrayIconId, WM_LBUTTONUP);
     EXPECT_TRUE(IsWindowVisible(hwnd));
     EXPECT_FALSE(IsIconic(hwnd));
+    // A second click leaves it up (a double-click must not hide it again).
     SendMessageW(hwnd, MainWindow::kTrayMessage, MainWindow::kTrayIconId, WM_LBUTTONDBLCLK);
-    EXPECT_TRUE(IsIconic(hwnd));
-    EXPECT_FALSE(IsWindowVisible(hwnd));
-    SendMessageW(hwnd, MainWindow::kTrayMessage, MainWindow::kTrayIconId, WM_LBUTTONDBLCLK);
+    SendMessageW(hwnd, MainWindow::kTrayMessage, MainWindow::kTrayIconId, WM_LBUTTONUP);
     EXPECT_TRUE(IsWindowVisible(hwnd));
+    EXPECT_FALSE(IsIconic(hwnd));
+    ShowWindow(hwnd, SW_MINIMIZE);
+    Pump();
+    EXPECT_FALSE(IsWindowVisible(hwnd));
+    SendMessageW(hwnd, MainWindow::kTrayMessage, MainWindow::kTrayIconId, NIN_KEYSELECT);
+    EXPECT_TRUE(IsWindowVisible(hwnd));
+    EXPECT_FALSE(IsIconic(hwnd));
 
     // Without an icon in the notification area the window would be lost.
     g_tray.shown = false;
@@ -358,6 +365,76 @@ TEST_F(Win32WindowTest, MinimisingHidesToTheTrayOnlyWhenAskedAndPossible) {
     ShowWindow(hwnd, SW_MINIMIZE);
     Pump();
     EXPECT_TRUE(IsWindowVisible(hwnd));
+}
+
+namespace {
+
+struct TrayMenuSeen {
+    std::vector<std::wstring> items;
+    std::vector<bool> enabled;
+    UINT defaultItem = 0;
+    UINT answer = 0;
+    int shown = 0;
+} g_trayMenu;
+
+UINT ChooseFromTrayMenu(HMENU menu, HWND) {
+    g_trayMenu.items.clear();
+    g_trayMenu.enabled.clear();
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        g_trayMenu.items.push_back(MenuText(menu, static_cast<UINT>(i), MF_BYPOSITION));
+        g_trayMenu.enabled.push_back(
+            !(GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED)));
+    }
+    g_trayMenu.defaultItem = GetMenuDefaultItem(menu, FALSE, 0);
+    ++g_trayMenu.shown;
+    return g_trayMenu.answer;
+}
+
+}  // namespace
+
+TEST_F(Win32WindowTest, TheIconsMenuRestoresScansAndExits) {
+    HWND hwnd = window->Handle();
+    g_trayMenu = TrayMenuSeen();
+    MainWindow::SetTrayMenuCallForTesting(ChooseFromTrayMenu);
+    g_settings.minimizeToTray = 1;
+    g_settings.confirmExit = 0;
+    ShowWindow(hwnd, SW_MINIMIZE);
+    Pump();
+    ASSERT_FALSE(IsWindowVisible(hwnd));
+
+    // Version 3 of the icon: the menu comes with WM_CONTEXTMENU, not with
+    // the right button's release as well (that would open it twice).
+    SendMessageW(hwnd, MainWindow::kTrayMessage, MainWindow::kTrayIconId, WM_RBUTTONUP);
+    EXPECT_EQ(g_trayMenu.shown, 0);
+    g_trayMenu.answer = MainWindow::kTrayRestore;
+    SendMessageW(hwnd, MainWindow::kTrayMessage, MainWindow::kTrayIconId, WM_CONTEXTMENU);
+    ASSERT_EQ(g_trayMenu.shown, 1);
+    EXPECT_EQ(g_trayMenu.items,
+              (std::vector<std::wstring>{L"&Restore", L"Sca&n Now", L"", L"&Exit"}));
+    // (A separator always reports itself disabled.)
+    EXPECT_EQ(g_trayMenu.enabled, (std::vector<bool>{true, true, false, true}));
+    EXPECT_EQ(g_trayMenu.defaultItem, MainWindow::kTrayRestore);
+    EXPECT_TRUE(IsWindowVisible(hwnd));
+    EXPECT_FALSE(IsIconic(hwnd));
+
+    g_trayMenu.answer = IDM_SCAN_NOW;
+    SendMessageW(hwnd, MainWindow::kTrayMessage, MainWindow::kTrayIconId, WM_CONTEXTMENU);
+    EXPECT_TRUE(checkNow.load());
+
+    // While a dialog runs over the window, Scan Now and Exit are greyed and
+    // choosing them does nothing.
+    checkNow = false;
+    EnableWindow(hwnd, FALSE);
+    g_trayMenu.answer = IDM_EXIT;
+    SendMessageW(hwnd, MainWindow::kTrayMessage, MainWindow::kTrayIconId, WM_CONTEXTMENU);
+    EXPECT_EQ(g_trayMenu.enabled, (std::vector<bool>{true, false, false, false}));
+    EXPECT_FALSE(window->IsClosed());
+    EnableWindow(hwnd, TRUE);
+
+    SendMessageW(hwnd, MainWindow::kTrayMessage, MainWindow::kTrayIconId, WM_CONTEXTMENU);
+    EXPECT_TRUE(window->IsClosed());
+    EXPECT_FALSE(window->TrayIconShown());
+    MainWindow::SetTrayMenuCallForTesting(nullptr);
 }
 
 TEST_F(Win32WindowTest, ExitAsksOnlyWhenConfirmExitIsSet) {

@@ -412,6 +412,34 @@ bool PlatformOverwriteFile(const char *path, const void *data, size_t size) {
     return !failure;
 }
 
+namespace {
+
+// While any instance lock is held, the process also holds the named mutex
+// "Local\Varnek_Quillon": the installer and the uninstaller look for it to
+// find a running Quillon, whatever data folder it uses.
+const wchar_t kRunningMutexName[] = L"Local\\Varnek_Quillon";
+SRWLOCK g_runningLock = SRWLOCK_INIT;
+HANDLE g_runningMutex = nullptr;
+int g_runningHolders = 0;
+
+void HoldRunningMutex() {
+    AcquireSRWLockExclusive(&g_runningLock);
+    if (g_runningHolders++ == 0)
+        g_runningMutex = CreateMutexW(nullptr, FALSE, kRunningMutexName);
+    ReleaseSRWLockExclusive(&g_runningLock);
+}
+
+void DropRunningMutex() {
+    AcquireSRWLockExclusive(&g_runningLock);
+    if (g_runningHolders > 0 && --g_runningHolders == 0 && g_runningMutex) {
+        CloseHandle(g_runningMutex);
+        g_runningMutex = nullptr;
+    }
+    ReleaseSRWLockExclusive(&g_runningLock);
+}
+
+}  // namespace
+
 int PlatformAcquireInstanceLock(const char *path, int *error) {
     int unused;
     if (!error)
@@ -441,6 +469,7 @@ int PlatformAcquireInstanceLock(const char *path, int *error) {
         *error = EMFILE;
         return -1;
     }
+    HoldRunningMutex();
     *error = 0;
     return fd;
 }
@@ -448,6 +477,7 @@ int PlatformAcquireInstanceLock(const char *path, int *error) {
 void PlatformReleaseInstanceLock(int fd) {
     if (fd < 0)
         return;
+    DropRunningMutex();
     HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
     if (file != INVALID_HANDLE_VALUE) {
         OVERLAPPED at = {};

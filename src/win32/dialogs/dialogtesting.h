@@ -13,7 +13,9 @@ using DialogShownHook = std::function<void(HWND dialog)>;
 // An empty hook removes it.
 void SetDialogShownHook(DialogShownHook hook);
 
-// Returns the chosen folder or an empty text (cancelled); an empty browser
-// restores the system's.
-using FolderBrowser = std::function<std::wstring(const std::wstring &title)>;
+// Opens at `start` (the folder the edit holds, may be empty) and returns the
+// chosen folder or an empty text (cancelled); an empty browser restores the
+// system's.
+using FolderBrowser =
+    std::function<std::wstring(const std::wstring &title, const std::wstring &start)>;
 void SetFolderBrowser(FolderBrowser browser);

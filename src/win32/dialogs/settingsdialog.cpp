@@ -46,13 +46,31 @@ FolderBrowser &BrowserSlot() {
     return browser;
 }
 
-// The system's folder browser, owned by no window, file system folders only.
-std::wstring BrowseForFolder(const std::wstring &title) {
+// Once the browser is up it moves to the folder it was given; a folder that
+// no longer exists leaves it at its own start.
+int CALLBACK SelectStartFolder(HWND browser, UINT message, LPARAM, LPARAM start) {
+    if (message == BFFM_INITIALIZED && start)
+        SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, start);
+    return 0;
+}
+
+// The system's folder browser, owned by no window, file system folders only,
+// opening at `start`.
+std::wstring BrowseForFolder(const std::wstring &title, const std::wstring &start) {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    // The edits keep one trailing backslash; the browser wants it only on a
+    // drive's root ("E:\").
+    std::wstring folder = start;
+    while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/'))
+        folder.pop_back();
     std::wstring chosen;
     BROWSEINFOW browse = {};
     browse.lpszTitle = title.c_str();
     browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
+    if (!folder.empty()) {
+        browse.lpfn = SelectStartFolder;
+        browse.lParam = reinterpret_cast<LPARAM>(folder.c_str());
+    }
     if (LPITEMIDLIST item = SHBrowseForFolderW(&browse)) {
         wchar_t path[1024] = {};
         if (SHGetPathFromIDListW(item, path))
@@ -160,11 +178,13 @@ void ToggleRow(HWND dialog, int row) {
 
 void ChooseFolder(HWND dialog, bool torrent) {
     const std::wstring title = Widen(torrent ? kTorrentFolderTitle : kNzbFolderTitle);
+    const int edit = torrent ? kTorrentFolder : kNzbFolder;
+    const std::wstring start = ControlText(dialog, edit);
     const FolderBrowser &browser = BrowserSlot();
-    const std::wstring folder = browser ? browser(title) : BrowseForFolder(title);
+    const std::wstring folder = browser ? browser(title, start) : BrowseForFolder(title, start);
     const std::string chosen = ChosenFolder(Narrow(folder));
     if (!chosen.empty())
-        SetDlgItemTextW(dialog, torrent ? kTorrentFolder : kNzbFolder, Widen(chosen).c_str());
+        SetDlgItemTextW(dialog, edit, Widen(chosen).c_str());
 }
 
 // A click in the list: both buttons follow whether it hit a row.
@@ -242,39 +262,41 @@ bool RunSettingsDialog(HWND owner) {
     const ControlClass button = ControlClass::Button, edit = ControlClass::Edit,
                        label = ControlClass::Static;
     const wchar_t *const execute = L"Execute (same as double clicking in Windows)";
+    // 25 dialog units wider than the classic 225, so that the scan check
+    // box's text ends before its edit and no two buttons touch.
     DialogTemplate t(DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU,
-                     WS_EX_TOOLWINDOW, 225, 228, L"Quillon Settings");
-    t.Add(button, BS_GROUPBOX, kNoId, L"Quillon Options", 7, 7, 214, 41);
+                     WS_EX_TOOLWINDOW, 250, 228, L"Quillon Settings");
+    t.Add(button, BS_GROUPBOX, kNoId, L"Quillon Options", 7, 7, 236, 41);
     t.Add(button, BS_AUTOCHECKBOX | WS_TABSTOP, kAutoScan,
-          L"Automatically scan for new reports every", 10, 16, 144, 10);
-    t.Add(edit, ES_NUMBER | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, kInterval, L"", 155, 15, 28, 12);
-    t.Add(label, SS_LEFT, kNoId, L"seconds.", 186, 16, 30, 8);
+          L"Automatically scan for new reports every", 10, 16, 160, 10);
+    t.Add(edit, ES_NUMBER | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, kInterval, L"", 172, 15, 28, 12);
+    t.Add(label, SS_LEFT, kNoId, L"seconds.", 204, 17, 36, 8);
     t.Add(button, BS_AUTOCHECKBOX | WS_TABSTOP, kMinimizeToTray, L"Minimize to system tray", 10, 26,
-          86, 10);
-    t.Add(button, BS_AUTOCHECKBOX | WS_TABSTOP, kConfirmExit, L"Confirm Exit", 10, 36, 57, 10);
-    t.Add(button, BS_GROUPBOX, kNoId, L"Search Plugins", 7, 48, 214, 90);
+          100, 10);
+    t.Add(button, BS_AUTOCHECKBOX | WS_TABSTOP, kConfirmExit, L"Confirm Exit", 10, 36, 60, 10);
+    t.Add(button, BS_GROUPBOX, kNoId, L"Search Plugins", 7, 48, 236, 90);
     t.Add(WC_LISTVIEWW,
           LVS_REPORT | LVS_SORTASCENDING | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | WS_BORDER |
               WS_TABSTOP,
-          kPluginList, L"", 11, 57, 206, 61);
-    t.Add(button, BS_PUSHBUTTON | WS_TABSTOP, kToggle, L"Disable", 62, 120, 50, 14);
-    t.Add(button, BS_PUSHBUTTON | WS_TABSTOP, kConfigure, L"Configure", 113, 120, 50, 14);
-    t.Add(button, BS_GROUPBOX, kNoId, L"NZB File Handling", 7, 138, 214, 34);
+          kPluginList, L"", 11, 57, 228, 61);
+    t.Add(button, BS_PUSHBUTTON | WS_TABSTOP, kToggle, L"Disable", 71, 120, 50, 14);
+    t.Add(button, BS_PUSHBUTTON | WS_TABSTOP, kConfigure, L"Configure", 129, 120, 50, 14);
+    t.Add(button, BS_GROUPBOX, kNoId, L"NZB File Handling", 7, 138, 236, 34);
     t.Add(button, BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, kNzbDownload, L"Download NZBs to:",
-          11, 148, 74, 10);
-    t.Add(edit, ES_READONLY | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, kNzbFolder, L"", 85, 147,
-          115, 12);
-    t.Add(button, BS_PUSHBUTTON | WS_TABSTOP, kNzbBrowse, L"...", 201, 147, 18, 14);
-    t.Add(button, BS_AUTORADIOBUTTON, kNzbExec, execute, 11, 160, 174, 10);
-    t.Add(button, BS_GROUPBOX, kNoId, L"BitTorrent File Handling", 7, 172, 214, 34);
+          11, 148, 80, 10);
+    t.Add(edit, ES_READONLY | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, kNzbFolder, L"", 93, 147,
+          124, 12);
+    t.Add(button, BS_PUSHBUTTON | WS_TABSTOP, kNzbBrowse, L"...", 220, 146, 19, 14);
+    t.Add(button, BS_AUTORADIOBUTTON, kNzbExec, execute, 11, 160, 190, 10);
+    t.Add(button, BS_GROUPBOX, kNoId, L"BitTorrent File Handling", 7, 172, 236, 34);
     t.Add(button, BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, kTorrentDownload,
-          L"Download torrents to:", 11, 183, 84, 10);
-    t.Add(edit, ES_READONLY | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, kTorrentFolder, L"", 95, 182,
-          105, 12);
-    t.Add(button, BS_PUSHBUTTON | WS_TABSTOP, kTorrentBrowse, L"...", 201, 182, 18, 14);
-    t.Add(button, BS_AUTORADIOBUTTON, kTorrentExec, execute, 11, 195, 174, 10);
-    t.Add(button, BS_PUSHBUTTON | WS_GROUP | WS_TABSTOP, kHelp, L"Help", 9, 209, 50, 14);
-    t.Add(button, BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL, L"Close", 117, 209, 50, 14);
-    t.Add(button, BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, L"Save && Close", 167, 209, 54, 14);
+          L"Download torrents to:", 11, 183, 90, 10);
+    t.Add(edit, ES_READONLY | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, kTorrentFolder, L"", 103, 182,
+          114, 12);
+    t.Add(button, BS_PUSHBUTTON | WS_TABSTOP, kTorrentBrowse, L"...", 220, 181, 19, 14);
+    t.Add(button, BS_AUTORADIOBUTTON, kTorrentExec, execute, 11, 195, 190, 10);
+    t.Add(button, BS_PUSHBUTTON | WS_GROUP | WS_TABSTOP, kHelp, L"Help", 7, 209, 50, 14);
+    t.Add(button, BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL, L"Close", 131, 209, 50, 14);
+    t.Add(button, BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, L"Save && Close", 185, 209, 58, 14);
     return RunDialogTemplate(t, owner, SettingsProc, nullptr) == 1;
 }

@@ -169,9 +169,11 @@ void RunShowEditor(HWND owner) {
                      WS_EX_TOOLWINDOW, 316, 126, L"Edit Shows");
     t.Add(ControlClass::ComboBox, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, kShows, L"", 61, 7,
           143, 119);
-    t.Add(button, BS_PUSHBUTTON | WS_TABSTOP, kAddNew, L"Add New", 207, 7, 40, 14);
-    t.Add(button, BS_PUSHBUTTON | WS_TABSTOP, kDelete, L"Del. Sel.", 247, 7, 40, 14);
-    t.Add(button, BS_GROUPBOX, kNoId, L"Show Settings", 7, 20, 302, 89);
+    // The two buttons a little apart and the group box a little lower than
+    // the classic layout, whose box cut the buttons' lower edges.
+    t.Add(button, BS_PUSHBUTTON | WS_TABSTOP, kAddNew, L"Add New", 208, 6, 44, 14);
+    t.Add(button, BS_PUSHBUTTON | WS_TABSTOP, kDelete, L"Del. Sel.", 255, 6, 44, 14);
+    t.Add(button, BS_GROUPBOX, kNoId, L"Show Settings", 7, 23, 302, 86);
     t.Add(label, SS_RIGHT, kNoId, L"Show Name:", 10, 32, 63, 8);
     t.Add(edit, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, kName, L"", 75, 30, 227, 12);
     t.Add(label, SS_RIGHT, kNoId, L"Extra Keywords:", 9, 46, 63, 8);

@@ -114,6 +114,8 @@ bool PlatformOverwriteFile(const char *path, const void *data, size_t size);
 // Single-instance lock: an exclusive, non-blocking flock on `path`, held until
 // PlatformReleaseInstanceLock or process exit. Returns a descriptor >= 0, or
 // -1 when another process holds it or the file cannot be opened; *error is
-// then 0 for a lock held elsewhere, else the errno value of the failure.
+// then 0 for a lock held elsewhere, else the errno value of the failure. On
+// Windows the process also holds the named mutex "Local\Varnek_Quillon" while
+// it holds any instance lock, for installers to find a running copy.
 int PlatformAcquireInstanceLock(const char *path, int *error = nullptr);
 void PlatformReleaseInstanceLock(int fd);
