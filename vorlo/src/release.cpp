@@ -257,7 +257,10 @@ public:
         if (Word(i, "part", at)) {
             if (At(at) == ' ' || At(at) == '.')
                 ++at;
-            if (Number(at, 1, 2, value, tag.end) && EndsWord(tag.end)) {
+            // "part01.rar" is a volume of an archive, not an episode.
+            size_t after;
+            if (Number(at, 1, 2, value, tag.end) && EndsWord(tag.end) && !Word(tag.end, ".rar", after) &&
+                !Word(tag.end, ".par", after)) {
                 tag.season = 1;
                 tag.episodes = {value};
                 return true;
