@@ -35,8 +35,10 @@ public:
 
     // The whole run of digits at i when it has min..max digits.
     bool Number(size_t i, size_t min, size_t max, int &value, size_t &end) const {
+        // Never more than one digit past `max`: a long run of digits costs
+        // no more than a short one.
         size_t j = i;
-        while (IsDigit(At(j)))
+        while (IsDigit(At(j)) && j - i <= max)
             ++j;
         if (j - i < min || j - i > max)
             return false;
@@ -155,9 +157,6 @@ public:
     static bool SceneNumber(int value, size_t length, int &season, std::vector<int> &episodes) {
         switch (length) {
         case 3:
-            season = value / 100;
-            episodes = {value % 100};
-            return true;
         case 4:
             season = value / 100;
             episodes = {value % 100};
