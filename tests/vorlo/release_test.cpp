@@ -123,6 +123,15 @@ TEST(ReleaseTitle, NamesTheShowOnlyWithItsOwnNameYearOrCountry) {
     EXPECT_FALSE(IsReleaseOf("Ghosts.2019.S02E05", known, 2, 5));
     EXPECT_FALSE(IsReleaseOf("Ghosts.UK.S02E05", known, 2, 5));
     EXPECT_TRUE(IsReleaseOf("Ghosts.UK.S02E05", {{"Ghosts"}, 0, "GB"}, 2, 5));
+    // A year or country typed with the name may be left out, not contradicted.
+    for (const char *typed : {"Doctor Who (2005)", "Doctor Who 2005"}) {
+        EXPECT_TRUE(IsReleaseOf("Doctor.Who.S13E01", {{typed}, 0, ""}, 13, 1));
+        EXPECT_TRUE(IsReleaseOf("Doctor.Who.2005.S13E01", {{typed}, 0, ""}, 13, 1));
+        EXPECT_FALSE(IsReleaseOf("Doctor.Who.1963.S13E01", {{typed}, 0, ""}, 13, 1));
+    }
+    EXPECT_TRUE(IsReleaseOf("The.Office.S01E01", {{"The Office US"}, 0, ""}, 1, 1));
+    EXPECT_FALSE(IsReleaseOf("The.Office.UK.S01E01", {{"The Office (US)"}, 0, ""}, 1, 1));
+    EXPECT_TRUE(IsReleaseOf("1923.S01E01", {{"1923"}, 0, ""}, 1, 1));
     // Another script and other titles around the name.
     EXPECT_TRUE(IsReleaseOf("\xE6\x88\x91.Fireworks.S01E01", {{"Fireworks"}, 0, ""}, 1, 1));
     EXPECT_TRUE(IsReleaseOf("Other / Legacy / S2E1 of 10", {{"Legacy"}, 0, ""}, 2, 1));

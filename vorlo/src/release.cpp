@@ -446,17 +446,27 @@ bool IsShortNumber(const std::string &word) {
     return !word.empty() && word.size() <= 2 && IsDigit(word[0]) && IsDigit(word.back());
 }
 
+bool IsCountry(const std::string &word, const std::string &own) {
+    static const char *const kKnown[] = {"us", "gb", "au", "nz", "ca", "ie"};
+    if (word.size() != 2 || !IsLetter(word[0]) || !IsLetter(word[1]))
+        return false;
+    std::string code = CountryCode(word);
+    for (const char *known : kKnown)
+        if (code == known)
+            return true;
+    return code == own;
+}
+
 // What may follow the name: a year (with an air date after it), a country
-// code, or both, none contradicting what is known of the show.
-bool RestFits(const std::vector<std::string> &words, size_t at, const ShowNames &show) {
-    std::vector<std::string> known = NameWords(show.country);
-    std::string country = known.empty() ? std::string() : CountryCode(known[0]);
+// code, or both, none contradicting the show's own (`year`, `country`; 0
+// and empty when unknown).
+bool RestFits(const std::vector<std::string> &words, size_t at, int ownYear, const std::string &own) {
     bool sawYear = false, sawCountry = false;
     while (at < words.size()) {
         const std::string &word = words[at];
         int year;
         if (!sawYear && IsYear(word, year)) {
-            if (show.year && year != show.year)
+            if (ownYear && year != ownYear)
                 return false;
             sawYear = true;
             ++at;
@@ -464,13 +474,8 @@ bool RestFits(const std::vector<std::string> &words, size_t at, const ShowNames 
                 at += 2;
             continue;
         }
-        if (!sawCountry && word.size() == 2 && IsLetter(word[0]) && IsLetter(word[1])) {
-            static const char *const kKnown[] = {"us", "gb", "au", "nz", "ca", "ie"};
-            std::string code = CountryCode(word);
-            bool known = code == country;
-            for (const char *k : kKnown)
-                known = known || code == k;
-            if (!known || (!country.empty() && code != country))
+        if (!sawCountry && IsCountry(word, own)) {
+            if (!own.empty() && CountryCode(word) != own)
                 return false;
             sawCountry = true;
             ++at;
@@ -481,22 +486,50 @@ bool RestFits(const std::vector<std::string> &words, size_t at, const ShowNames 
     return true;
 }
 
+// One accepted name as it is compared: its words joined, and the year and
+// country it ends with ("Doctor Who (2005)", "The Office US"), which a title
+// may leave out but not contradict.
+struct Wanted {
+    std::string joined;
+    int year = 0;
+    std::string country;
+};
+
+Wanted WantedName(const std::string &name, const ShowNames &show) {
+    std::vector<std::string> words = NameWords(name);
+    std::vector<std::string> known = NameWords(show.country);
+    Wanted wanted;
+    wanted.year = show.year;
+    wanted.country = known.empty() ? std::string() : CountryCode(known[0]);
+    for (int i = 0; i < 2 && words.size() > 1; ++i) {
+        int year;
+        if (!wanted.year && IsYear(words.back(), year))
+            wanted.year = year;
+        else if (wanted.country.empty() && IsCountry(words.back(), ""))
+            wanted.country = CountryCode(words.back());
+        else
+            break;
+        words.pop_back();
+    }
+    for (const std::string &word : words)
+        wanted.joined += word;
+    return wanted;
+}
+
 bool WordsNameShow(const std::vector<std::string> &words, const ShowNames &show) {
     // Words in another script in front of the name are passed over.
     size_t first = 0;
     while (first < words.size() && !HasAsciiAlnum(words[first]))
         ++first;
     for (const std::string &name : show.names) {
-        std::string wanted;
-        for (const std::string &word : NameWords(name))
-            wanted += word;
-        if (wanted.empty())
+        Wanted wanted = WantedName(name, show);
+        if (wanted.joined.empty())
             continue;
         for (size_t start : {size_t(0), first}) {
             std::string joined;
-            for (size_t k = start; k < words.size() && joined.size() < wanted.size(); ++k) {
+            for (size_t k = start; k < words.size() && joined.size() < wanted.joined.size(); ++k) {
                 joined += words[k];
-                if (joined == wanted && RestFits(words, k + 1, show))
+                if (joined == wanted.joined && RestFits(words, k + 1, wanted.year, wanted.country))
                     return true;
             }
         }

@@ -59,7 +59,9 @@ struct ShowNames {
 // AU, NZ, CA, IE, or the show's own) or both, and by an air date after the
 // year; it may be preceded by release group or site tags in brackets, or by
 // words in another script, and "/" may separate it from other titles of the
-// same show.
+// same show. A year or country code at the end of an accepted name ("Doctor
+// Who (2005)", "The Office US") is read as the show's own when `year` or
+// `country` is not given: a title may leave it out but not name another.
 bool NamesShow(const std::string &namePart, const ShowNames &show);
 
 // True when `title` names the show and holds episode `episode` of season
