@@ -18,6 +18,7 @@
 #include "clock.h"
 #include "hostapi.h"
 #include "log.h"
+#include "quillon/plugin.h"
 #include "settings.h"
 #include "showlist.h"
 #include "vorlo/platform.h"
@@ -639,6 +640,60 @@ std::string ScheduleStatusText(const TvSchedule *schedule, int season, int episo
     char text[96];
     std::snprintf(text, sizeof text, "S%02dE%02d airs %s", e.season, e.number, LocalAirText(e.airstamp).c_str());
     return text;
+}
+
+bool HostGetShowInfo(const Show *show, int season, int episode, QLN_SHOW_INFO *info) {
+    if (!info || info->Size < sizeof(uint32_t))
+        return false;
+    const uint32_t size = std::min<uint32_t>(info->Size, sizeof(QLN_SHOW_INFO));
+    QLN_SHOW_INFO full;
+    std::memset(&full, 0, sizeof full);
+    full.Size = info->Size;
+    ShowLink link;
+    if (show) {
+        link = GetShowLink(show);
+        if (!link.Linked()) {
+            // A plugin may hand over a copy of the record: found by its name.
+            MutexHold hold(ShowListLock);
+            for (Show *listed : ShowArray())
+                if (std::strncmp(listed->ShowName, show->ShowName, sizeof show->ShowName) == 0) {
+                    link = GetShowLink(listed);
+                    break;
+                }
+        }
+    }
+    if (link.Linked()) {
+        full.TvmazeId = link.tvmazeId;
+        full.TvdbId = link.tvdbId;
+        full.TvrageId = link.tvrageId;
+        std::snprintf(full.ImdbId, sizeof full.ImdbId, "%s", link.imdbId.c_str());
+        if (auto schedule = CachedSchedule(link.tvmazeId)) {
+            full.PremiereYear = schedule->show.premieredYear;
+            if (schedule->show.country.size() < sizeof full.Country)
+                std::snprintf(full.Country, sizeof full.Country, "%s", schedule->show.country.c_str());
+            if (!full.TvdbId)
+                full.TvdbId = schedule->show.tvdbId;
+            if (!full.TvrageId)
+                full.TvrageId = schedule->show.tvrageId;
+            if (!full.ImdbId[0])
+                std::snprintf(full.ImdbId, sizeof full.ImdbId, "%s", schedule->show.imdbId.c_str());
+            for (const TvEpisode &e : schedule->episodes)
+                if (e.season == season && e.number == episode && e.hasAirstamp) {
+                    full.AirTime = e.airstamp + static_cast<int64_t>(link.airOffset) * 60;
+                    break;
+                }
+            size_t used = 0;
+            for (const std::string &aka : schedule->show.akas) {
+                if (aka.find('\n') != std::string::npos || used + aka.size() + 1 >= sizeof full.Aliases)
+                    continue;
+                std::memcpy(full.Aliases + used, aka.data(), aka.size());
+                used += aka.size();
+                full.Aliases[used++] = '\n';
+            }
+        }
+    }
+    std::memcpy(info, &full, size);
+    return link.Linked();
 }
 
 // --- Worker -----------------------------------------------------------------------
