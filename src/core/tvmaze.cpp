@@ -106,6 +106,10 @@ std::mutex g_workMutex;
 std::set<int32_t> g_pending;
 std::set<int32_t> g_linked;
 int64_t g_lastUpdatesCall = 0;
+// When a requested fetch last failed: not asked again for an hour, so an
+// offline TVmaze costs no request per pass.
+std::map<int32_t, int64_t> g_failedAt;
+constexpr int64_t kRetryFailedAfter = 3600;
 
 std::mutex g_requestMutex;
 std::chrono::steady_clock::time_point g_lastRequest{};
@@ -750,13 +754,22 @@ void TvmazeWorkOnce() {
                 return;
             id = *g_pending.begin();
             g_pending.erase(g_pending.begin());
+            auto failed = g_failedAt.find(id);
+            if (failed != g_failedAt.end() && now >= failed->second && now - failed->second < kRetryFailedAfter)
+                continue;
         }
         std::string error;
-        if (!TvmazeFetchSchedule(id, &error) && error == "stopped") {
+        bool fetched = TvmazeFetchSchedule(id, &error);
+        if (!fetched && error == "stopped") {
             // Asked again at the next round.
             RequestScheduleFetch(id);
             return;
         }
+        std::lock_guard<std::mutex> hold(g_workMutex);
+        if (fetched)
+            g_failedAt.erase(id);
+        else
+            g_failedAt[id] = now;
     }
 }
 
@@ -775,5 +788,6 @@ void ResetTvmazeForTesting(bool noSpacing) {
     std::lock_guard<std::mutex> hold(g_workMutex);
     g_pending.clear();
     g_linked.clear();
+    g_failedAt.clear();
     g_lastUpdatesCall = 0;
 }

@@ -510,6 +510,15 @@ TEST_F(TvmazePass, RefreshRules) {
     before = Requests().size();
     TvmazeWorkOnce();
     EXPECT_EQ(before, Requests().size());
+    // A failed fetch is not tried again within the hour, whoever asks.
+    RequestScheduleFetch(10);
+    tvNow += 1800;
+    TvmazeWorkOnce();
+    EXPECT_EQ(before, Requests().size());
+    RequestScheduleFetch(10);
+    tvNow += 1800;
+    TvmazeWorkOnce();
+    EXPECT_EQ(before + 1, Requests().size());
 }
 
 }  // namespace
