@@ -502,7 +502,10 @@ std::string IdParameters(const Row &row, const Show *show, int season, int episo
 enum class Asked { Delivered, NothingFound, Stop };
 
 // One search request and the delivery of its first fitting unseen release.
-Asked AskAndDeliver(Row &row, const std::string &url, const char *longTag, const char *shortTag) {
+// `byIds`: the indexer already chose the show by its ids, so a title needs
+// only to hold the episode (it may use a name the host does not know);
+// otherwise it must name the show as well.
+Asked AskAndDeliver(Row &row, const std::string &url, const Show *show, int season, int episode, bool byIds) {
     const QLN_HOST_API *host = FrameHost();
     Exchange exchange;
     if (!Fetch(row, url, Budget::Api, exchange))
@@ -519,7 +522,10 @@ Asked AskAndDeliver(Row &row, const std::string &url, const char *longTag, const
     FreeReceived(exchange.body);
     bool fitting = false;
     for (const ResultItem &item : items) {
-        if (!HasEpisodeTag(item.title.c_str(), longTag) && !HasEpisodeTag(item.title.c_str(), shortTag))
+        // The indexer's word search also lists other shows and other
+        // episodes: only a title naming the show and the episode is taken.
+        if (byIds ? !HoldsEpisode(item.title.c_str(), season, episode)
+                  : !IsWantedRelease(item.title.c_str(), show, season, episode))
             continue;
         if (host->IsSeen(item.title.c_str()))
             continue;
@@ -547,9 +553,8 @@ bool SearchRow(Row &row, const Show *show, int season, int episode) {
     if (!LearnCapabilities(row) || !MayRequest(row, Budget::Api))
         return false;
 
-    char longTag[32], shortTag[32];
+    char longTag[32];
     std::snprintf(longTag, sizeof longTag, "S%02dE%02d", season, episode);
-    std::snprintf(shortTag, sizeof shortTag, "%dx%02d", season, episode);
     const std::string category = show->HD_Only ? row.settings.hdcategories : row.settings.categories;
     const std::string episodeParams = "&season=" + std::to_string(season) + "&ep=" + std::to_string(episode);
 
@@ -558,7 +563,7 @@ bool SearchRow(Row &row, const Show *show, int season, int episode) {
     std::string ids = IdParameters(row, show, season, episode);
     if (!ids.empty()) {
         std::string url = QueryStart(row, "tvsearch") + "&cat=" + category + "&extended=1" + ids + episodeParams;
-        Asked asked = AskAndDeliver(row, url, longTag, shortTag);
+        Asked asked = AskAndDeliver(row, url, show, season, episode, true);
         if (asked != Asked::NothingFound)
             return asked == Asked::Delivered;
         if (host->IsShuttingDown() || !MayRequest(row, Budget::Api))
@@ -579,7 +584,7 @@ bool SearchRow(Row &row, const Show *show, int season, int episode) {
         return false;
     if (row.tvSearch)
         url += episodeParams;
-    return AskAndDeliver(row, url, longTag, shortTag) == Asked::Delivered;
+    return AskAndDeliver(row, url, show, season, episode, false) == Asked::Delivered;
 }
 
 // The Configure dialog's Test: the capabilities of the indexer as the
