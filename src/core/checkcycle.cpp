@@ -3,6 +3,8 @@
 #include <atomic>
 #include <chrono>
 #include <climits>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,6 +17,7 @@
 #include "seenlist.h"
 #include "settings.h"
 #include "showlist.h"
+#include "tvmaze.h"
 #include "vorlo/lock.h"
 #include "vorlo/release.h"
 
@@ -77,6 +80,73 @@ bool SearchNext(Show *show) {
     return false;
 }
 
+// "S04E01 on Tue 2026-10-06 21:00", or "(no date yet)" in place of the date.
+std::string EpisodeWhen(const TvEpisode &episode) {
+    char text[96];
+    if (episode.hasAirstamp)
+        std::snprintf(text, sizeof text, "S%02dE%02d on %s", episode.season, episode.number,
+                      LocalAirText(episode.airstamp).c_str());
+    else
+        std::snprintf(text, sizeof text, "S%02dE%02d (no date yet)", episode.season, episode.number);
+    return text;
+}
+
+// Moves a linked show to listed episode `index`, with a Log line when a
+// new season starts. True when the show changed.
+bool AwaitListed(Show *show, const TvSchedule &schedule, int index) {
+    const TvEpisode &episode = schedule.episodes[static_cast<size_t>(index)];
+    if (episode.season == show->Season && episode.number == show->Episode)
+        return false;
+    if (episode.season != show->Season)
+        Log("%s: season %d starts with %s", show->ShowName, episode.season, EpisodeWhen(episode).c_str());
+    show->Season = episode.season;
+    show->Episode = episode.number;
+    return true;
+}
+
+// The end of a linked show's list is reached. An ended show is paused with a
+// Log line; true when that changed it.
+bool PauseIfEnded(Show *show, const TvSchedule &schedule) {
+    if (show->Pause || !schedule.Ended() || schedule.episodes.empty())
+        return false;
+    const TvEpisode &last = schedule.episodes.back();
+    show->Pause = 1;
+    Log("%s ended after S%02dE%02d; paused", show->ShowName, last.season, last.number);
+    return true;
+}
+
+// One attempt for a linked show whose schedule is known: the awaited episode
+// taken from the list (nothing is asked when the list holds nothing at or
+// after it); on a find the next regular episode in airing order. No guessed
+// next-season request. `changed` is set when the show changed at all; true
+// on a find.
+bool SearchLinked(Show *show, const TvSchedule &schedule, bool &changed) {
+    int index = AwaitedEpisodeIndex(schedule, show->Season, show->Episode);
+    if (index < 0) {
+        if (PauseIfEnded(show, schedule))
+            changed = true;
+        return false;
+    }
+    if (AwaitListed(show, schedule, index))
+        changed = true;
+    const TvEpisode found = schedule.episodes[static_cast<size_t>(index)];
+    if (!SearchEpisode(show, found.season, found.number))
+        return false;
+    changed = true;
+    // A release of several episodes (S03E09E10) moves past all of them.
+    const int last = LastEpisodeDelivered(found.season, found.number);
+    int next = NextEpisodeIndex(schedule, found.season, last);
+    if (next >= 0) {
+        AwaitListed(show, schedule, next);
+    } else {
+        // Awaited past the list: the next listing (or the end) decides.
+        show->Season = found.season;
+        show->Episode = last < INT_MAX ? last + 1 : last;
+        PauseIfEnded(show, schedule);
+    }
+    return true;
+}
+
 }  // namespace
 
 long CompletedPasses() { return completedPasses.load(); }
@@ -128,11 +198,22 @@ void RunCheck() {
             if (shuttingDown.load())
                 break;
             Show *show = shows[i];
+            // A linked show follows its cached schedule; without one (not
+            // fetched yet, or TVmaze unreachable) it is searched as an
+            // unlinked show while the worker fetches it.
+            const ShowLink link = GetShowLink(show);
+            std::shared_ptr<const TvSchedule> schedule;
+            if (link.Linked()) {
+                NoteLinkedShow(link.tvmazeId);
+                schedule = CachedSchedule(link.tvmazeId);
+                if (!schedule || ScheduleWantsRefresh(*schedule, show->Season, show->Episode, HostNow()))
+                    RequestScheduleFetch(link.tvmazeId);
+            }
             if (!show->Pause) {
                 do {
                     if (!show->Catchup && !(HostNow() > show->NextSearch))
                         break;
-                    if (!SearchNext(show))
+                    if (schedule ? !SearchLinked(show, *schedule, changed) : !SearchNext(show))
                         break;
                     changed = true;
                     if (show->Skip)

@@ -9,6 +9,7 @@
 #include "log.h"
 #include "settings.h"
 #include "showlist.h"
+#include "tvmaze.h"
 #include "vorlo/thread.h"
 
 bool HostAfterWindow() {
@@ -21,7 +22,11 @@ bool HostAfterWindow() {
         Log("Since you don't have any shows defined, you may want to go to File -> Edit shows... "
             "to add some.");
     SetStatus(L"Ready.");
-    return StartCheckThread();
+    bool started = StartCheckThread();
+    // Schedules are fetched beside the passes; without the worker the cached
+    // ones still serve.
+    StartTvmazeThread();
+    return started;
 }
 
 int HostExit(void (*pump)(void *context), void *context) {

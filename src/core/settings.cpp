@@ -146,6 +146,7 @@ bool LoadSettings(const char *path) {
     flag("Torrent_Exec", g_settings.Torrent_Exec);
     folder("NZB_Folder", g_settings.NZB_Folder);
     folder("Torrent_Folder", g_settings.Torrent_Folder);
+    folder("TvmazeUrl", g_settings.TvmazeUrl);
     // An imported folder is used at once, so it is prepared as start-up
     // prepares the folders read from main.conf.
     if (path)
@@ -181,6 +182,7 @@ bool SaveSettings(const char *path) {
     integer("Torrent_Exec", g_settings.Torrent_Exec ? 1 : 0);
     text("NZB_Folder", g_settings.NZB_Folder);
     text("Torrent_Folder", g_settings.Torrent_Folder);
+    text("TvmazeUrl", g_settings.TvmazeUrl);  // only when set: the default is not written
 
     if (!path)
         AutoBackup(g_paths.MainConf);

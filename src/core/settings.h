@@ -30,8 +30,11 @@ struct MainSettings {
     unsigned char Torrent_Exec;
     char NZB_Folder[1024];       // ends in '/' after start-up
     char Torrent_Folder[1024];
+    char TvmazeUrl[1024];        // TVmaze's base address; empty: kDefaultTvmazeUrl
 };
 extern MainSettings g_settings;
+
+constexpr const char *kDefaultTvmazeUrl = "https://api.tvmaze.com";
 
 // Clears the record and sets the defaults (interval 900, confirm exit and both
 // "open" flags on, everything else off, folders empty).

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <utility>
 
@@ -21,6 +22,8 @@ Mutex ShowListLock("ShowListLock");
 namespace {
 
 std::vector<Show *> g_shows;
+// Links of the listed shows that have one; an entry goes with its show.
+std::map<const Show *, ShowLink> g_links;
 
 // Classic-locale tolower: only A to Z change.
 unsigned char Lower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
@@ -93,6 +96,16 @@ bool ParseInt64(const char *text, int64_t &out) {
 
 }  // namespace
 
+bool IsImdbId(const char *text) {
+    if (!text || (text[0] != 't' && text[0] != 'T') || (text[1] != 't' && text[1] != 'T'))
+        return false;
+    size_t n = 0;
+    for (const char *p = text + 2; *p; ++p, ++n)
+        if (*p < '0' || *p > '9')
+            return false;
+    return n >= 1 && n <= 12;
+}
+
 Show *NewShow() {
     Show *show = static_cast<Show *>(ZMALLOC(sizeof(Show)));
     if (show)
@@ -126,6 +139,7 @@ void RemoveShow(Show *show) {
     if (it == g_shows.end())
         return;
     g_shows.erase(it);
+    g_links.erase(show);
     ZFREE(show);
 }
 
@@ -134,6 +148,7 @@ void ClearShows() {
     for (Show *show : g_shows)
         ZFREE(show);
     g_shows.clear();
+    g_links.clear();
 }
 
 void SortShows() {
@@ -142,6 +157,22 @@ void SortShows() {
 }
 
 std::vector<Show *> &ShowArray() { return g_shows; }
+
+ShowLink GetShowLink(const Show *show) {
+    MutexHold hold(ShowListLock);
+    auto found = g_links.find(show);
+    return found == g_links.end() ? ShowLink() : found->second;
+}
+
+void SetShowLink(const Show *show, const ShowLink &link) {
+    MutexHold hold(ShowListLock);
+    if (!link.Linked()) {
+        g_links.erase(show);
+        return;
+    }
+    if (std::find(g_shows.begin(), g_shows.end(), show) != g_shows.end())
+        g_links[show] = link;
+}
 
 bool LoadShows(const char *path) {
     const char *file = path ? path : g_paths.ShowsConf;
@@ -206,7 +237,25 @@ bool LoadShows(const char *path) {
             ZFREE(show);
             continue;
         }
+        // The schedule link: only a positive TVmaze id makes a linked show;
+        // the other keys without it are left alone.
+        ShowLink link;
+        if (EntryInteger(config, section, "TvmazeId", number) && number > 0) {
+            link.tvmazeId = number;
+            if (EntryInteger(config, section, "TvdbId", number) && number > 0)
+                link.tvdbId = number;
+            if (EntryInteger(config, section, "TvrageId", number) && number > 0)
+                link.tvrageId = number;
+            if (EntryInteger(config, section, "AirOffset", number) && number >= -kMaxAirOffset &&
+                number <= kMaxAirOffset)
+                link.airOffset = number;
+            if (const char *imdb = EntryText(config, section, "ImdbId"))
+                if (IsImdbId(imdb))
+                    link.imdbId = imdb;
+        }
         AddShow(show);
+        if (link.Linked())
+            SetShowLink(show, link);
     }
     SortShows();
     return true;
@@ -253,6 +302,20 @@ bool SaveShows(const char *path) {
                     std::snprintf(when, sizeof when, "%lld", static_cast<long long>(show->NextSearch));
                     text("NextSearch", when);
                 }
+            }
+            // Written only for a linked show, so an unlinked list saves as it
+            // always did.
+            auto link = g_links.find(show);
+            if (link != g_links.end() && link->second.Linked()) {
+                integer("TvmazeId", link->second.tvmazeId);
+                if (link->second.tvdbId > 0)
+                    integer("TvdbId", link->second.tvdbId);
+                if (IsImdbId(link->second.imdbId.c_str()))
+                    text("ImdbId", link->second.imdbId.c_str());
+                if (link->second.tvrageId > 0)
+                    integer("TvrageId", link->second.tvrageId);
+                if (link->second.airOffset != 0)
+                    integer("AirOffset", link->second.airOffset);
             }
         }
     }

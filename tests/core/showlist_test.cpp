@@ -288,3 +288,47 @@ TEST_F(ShowListTest, FailedSaveKeepsTheOldFile) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ShowListTest, ScheduleLinkKeysRoundTripAndOnlyALinkedShowWritesThem) {
+    box.Write("shows.conf", "Shows {\n"
+                            "\tShow0 {\n\t\tShowName Linked\n\t\tSeason 3\n\t\tEpisode 5\n"
+                            "\t\tTvmazeId 143\n\t\tTvdbId 277165\n\t\tImdbId tt2575988\n"
+                            "\t\tTvrageId 33759\n\t\tAirOffset -120\n\t};\n"
+                            // Ids without a TVmaze id, a bad IMDb id, an absurd offset.
+                            "\tShow1 {\n\t\tShowName Loose\n\t\tTvdbId 5\n\t};\n"
+                            "\tShow2 {\n\t\tShowName Odd\n\t\tTvmazeId 7\n\t\tImdbId 2575988\n"
+                            "\t\tAirOffset 999999\n\t};\n"
+                            "};\n");
+    ASSERT_TRUE(LoadShows());
+    ASSERT_EQ(3, ShowCount());
+    ShowLink linked = GetShowLink(GetShow(0));
+    EXPECT_EQ(143, linked.tvmazeId);
+    EXPECT_EQ(277165, linked.tvdbId);
+    EXPECT_EQ("tt2575988", linked.imdbId);
+    EXPECT_EQ(33759, linked.tvrageId);
+    EXPECT_EQ(-120, linked.airOffset);
+    EXPECT_FALSE(GetShowLink(GetShow(1)).Linked());
+    ShowLink odd = GetShowLink(GetShow(2));
+    EXPECT_EQ(7, odd.tvmazeId);
+    EXPECT_EQ("", odd.imdbId);
+    EXPECT_EQ(0, odd.airOffset);
+
+    ASSERT_TRUE(SaveShows());
+    std::string text = box.Read("shows.conf");
+    EXPECT_NE(std::string::npos, text.find("\t\tTvmazeId 143\n\t\tTvdbId 277165\n\t\tImdbId tt2575988\n"
+                                           "\t\tTvrageId 33759\n\t\tAirOffset -120\n"));
+    EXPECT_EQ(std::string::npos, text.find("TvdbId 5"));  // an unlinked show saves as before
+    // A removed show takes its link along; a new show at the same address
+    // is unlinked.
+    Show *gone = GetShow(0);
+    RemoveShow(gone);
+    Show *fresh = NewShow();
+    AddShow(fresh);
+    EXPECT_FALSE(GetShowLink(fresh).Linked());
+    ClearShows();
+    EXPECT_FALSE(GetShowLink(fresh).Linked());
+}
+
+}  // namespace
