@@ -17,23 +17,19 @@
 // Reported: measured = pass time in ms, baseline = floor in ms, ratio = pass
 // / floor (median of the rounds); guarded_ratio = guarded loop / floor;
 // floor_plus_parse_ratio = (floor + parse loop) / floor.
-#include <httplib.h>
-
 #include <curl/curl.h>
 #include <tinyxml.h>
 
-#include <atomic>
 #include <ctime>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "bench_util.h"
 #include "checkcycle.h"
 #include "checkstate.h"
 #include "hostapi.h"
+#include "http_server.h"
 #include "lifecycle.h"
 #include "loader.h"
 #include "seenlist.h"
@@ -62,41 +58,6 @@ std::string Feed(const std::string &address) {
     }
     return xml + "</channel>\n</rss>\n";
 }
-
-class IndexServer {
-public:
-    IndexServer() {
-        server.Get(".*", [this](const httplib::Request &request, httplib::Response &response) {
-            if (recording.load()) {
-                std::lock_guard<std::mutex> hold(lock);
-                targets.push_back(request.target);
-            }
-            response.set_content(feed, "application/rss+xml");
-        });
-        port = server.bind_to_any_port("127.0.0.1");
-        if (port <= 0)
-            throw std::runtime_error("cannot bind the index server");
-        feed = Feed(Address());
-        thread = std::thread([this] { server.listen_after_bind(); });
-        while (!server.is_running())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ~IndexServer() {
-        server.stop();
-        thread.join();
-    }
-    std::string Address() const { return "http://127.0.0.1:" + std::to_string(port); }
-
-    std::atomic<bool> recording{false};
-    std::mutex lock;
-    std::vector<std::string> targets;
-
-private:
-    httplib::Server server;
-    std::thread thread;
-    int port = 0;
-    std::string feed;
-};
 
 double ThreadCpuSeconds() {
     timespec now{};
@@ -159,11 +120,12 @@ void ParseLoop(const std::string &answer, size_t times) {
 // lists, libcurl) with both RSS plugins loaded through the loader; made once.
 struct Host {
     bench::TempFolder data;
-    IndexServer server;
+    HttpServer server;
     int ezSlot = -1, genericSlot = -1;
 
     Host() {
         std::string address = server.Address();
+        server.On("*", Ok(Feed(address), "application/rss+xml"));
         bench::WriteFile(data / "plugins.ini",
                          "[ezrss]\nurl=" + address + "\n[generic]\nurl=" + address + "\n");
         // shows.conf written by the host's own writer.
@@ -212,17 +174,12 @@ struct Host {
 
     // One pass that records the requests it makes.
     std::vector<std::string> RecordPass() {
-        {
-            std::lock_guard<std::mutex> hold(server.lock);
-            server.targets.clear();
-        }
-        server.recording = true;
+        size_t before = server.RequestCount();
         RunCheck();
-        server.recording = false;
-        std::lock_guard<std::mutex> hold(server.lock);
+        std::vector<RecordedRequest> requests = server.Requests();
         std::vector<std::string> urls;
-        for (const std::string &target : server.targets)
-            urls.push_back(server.Address() + target);
+        for (size_t i = before; i < requests.size(); ++i)
+            urls.push_back(server.Url(requests[i].target));
         return urls;
     }
 };

@@ -1,49 +1,26 @@
-// FakeIndexer: a Newznab/Torznab indexer on 127.0.0.1 inside the test
-// process. Answers are set per API function (the "t" parameter) or per path;
-// each request's target (path and query as sent) is recorded.
+// FakeIndexer: the shared HttpServer as a Newznab/Torznab indexer, answering
+// per API function (the "t" parameter) or per path (downloads), and the
+// documents it answers with.
 #pragma once
 
-#include <httplib.h>
+#include <http_server.h>
 
-#include <map>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
-struct FakeAnswer {
-    FakeAnswer(int status = 200, std::string body = "", std::string location = "", std::string retryAfter = "")
-        : status(status), body(std::move(body)), location(std::move(location)), retryAfter(std::move(retryAfter)) {}
-    int status = 200;
-    std::string body;
-    std::string location;    // Location header
-    std::string retryAfter;  // Retry-After header
-};
+using FakeAnswer = Reply;
 
-class FakeIndexer {
+class FakeIndexer : public HttpServer {
 public:
-    FakeIndexer();
-    ~FakeIndexer();
-    FakeIndexer(const FakeIndexer &) = delete;
-    FakeIndexer &operator=(const FakeIndexer &) = delete;
-
-    std::string Address() const;
     // Answers API requests whose t= is `function` ("caps", "tvsearch", "search").
-    void OnApi(const std::string &function, const FakeAnswer &answer);
-    // Answers every request for `path` (downloads).
-    void OnPath(const std::string &path, const FakeAnswer &answer);
-    std::vector<std::string> Targets() const;
-    // Targets whose query has t=<function>.
-    size_t CountApi(const std::string &function) const;
-
-private:
-    httplib::Server server;
-    std::thread thread;
-    int port = 0;
-    mutable std::mutex lock;
-    std::map<std::string, FakeAnswer> api, paths;
-    std::vector<std::string> targets;
-    std::vector<std::string> functions;
+    void OnApi(const std::string &function, const Reply &answer) { OnQuery("t", function, answer); }
+    // Requests whose query has t=<function>.
+    size_t CountApi(const std::string &function) const {
+        size_t n = 0;
+        for (const RecordedRequest &request : Requests())
+            n += request.Param("t") == function;
+        return n;
+    }
 };
 
 // A caps document; `tv` is the tv-search element (empty for none).
