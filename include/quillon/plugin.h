@@ -138,6 +138,11 @@ typedef struct QLN_HOST_API {
      * file name): opened with the desktop's handler (Torrent_Exec) or written
      * as "<title>.magnet" into the torrent folder; true on success. */
     bool (*HandleMagnet)(const char *uri, const char *title);
+    /* 80: takes back the seen mark of release `key` (the text given to
+     * MarkSeen) after its delivery failed, so that the next pass tries it
+     * again; true when the key was in the seen list. A release marked on
+     * purpose without a try to fetch it keeps its mark. */
+    bool (*UnmarkSeen)(const char *key);
 } QLN_HOST_API;
 
 /*
@@ -151,7 +156,7 @@ typedef struct QLN_HOST_API {
  */
 #define QLN_HOST_ENTRY_PROBE (-0x51000000)
 /* Number of entries this header's QLN_HOST_API holds. */
-#define QLN_HOST_ENTRY_COUNT 20
+#define QLN_HOST_ENTRY_COUNT 21
 /* Number of entries every host has had from the start. */
 #define QLN_HOST_FIRST_ENTRIES 19
 
@@ -219,7 +224,8 @@ QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, SetStatusText) == 56, "QLN_HOST_API.Set
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, Curl) == 68, "QLN_HOST_API.Curl");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, Mem) == 72, "QLN_HOST_API.Mem");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, HandleMagnet) == 76, "QLN_HOST_API.HandleMagnet");
-QLN_STATIC_ASSERT(sizeof(QLN_HOST_API) == 80, "QLN_HOST_API is 20 entries");
+QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, UnmarkSeen) == 80, "QLN_HOST_API.UnmarkSeen");
+QLN_STATIC_ASSERT(sizeof(QLN_HOST_API) == 84, "QLN_HOST_API is 21 entries");
 QLN_STATIC_ASSERT(sizeof(QLN_CURL_API) == 36, "QLN_CURL_API is 9 entries");
 QLN_STATIC_ASSERT(sizeof(QLN_MEM_API) == 20, "QLN_MEM_API is 5 entries");
 #elif UINTPTR_MAX == 0xFFFFFFFFFFFFFFFFu
@@ -241,7 +247,8 @@ QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, SetStatusText) == 112, "QLN_HOST_API.Se
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, Curl) == 136, "QLN_HOST_API.Curl");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, Mem) == 144, "QLN_HOST_API.Mem");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, HandleMagnet) == 152, "QLN_HOST_API.HandleMagnet");
-QLN_STATIC_ASSERT(sizeof(QLN_HOST_API) == 160, "QLN_HOST_API is 20 entries");
+QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, UnmarkSeen) == 160, "QLN_HOST_API.UnmarkSeen");
+QLN_STATIC_ASSERT(sizeof(QLN_HOST_API) == 168, "QLN_HOST_API is 21 entries");
 QLN_STATIC_ASSERT(sizeof(QLN_CURL_API) == 72, "QLN_CURL_API is 9 entries");
 QLN_STATIC_ASSERT(sizeof(QLN_MEM_API) == 40, "QLN_MEM_API is 5 entries");
 #endif

@@ -142,6 +142,8 @@ int TableMarkSeen(const char *key) {
     return 0;
 }
 
+bool TableUnmarkSeen(const char *key) { return key && UnmarkSeen(key); }
+
 const char *TableGetArg(int index) {
     if (index < 0 || index >= HostArgCount())
         return nullptr;
@@ -189,6 +191,7 @@ const QLN_HOST_API hostTable = {
     &curlTable,
     &memTable,
     &HandleMagnet,
+    &TableUnmarkSeen,
 };
 
 }  // namespace
