@@ -36,6 +36,9 @@ bool SearchNext(Show *show) {
         show->Episode += 1;
         return true;
     }
+    // After a stop no further search is started.
+    if (abortCheck.load() || shuttingDown.load())
+        return false;
     if (show->Season < INT_MAX && SearchEpisode(show, show->Season + 1, 1)) {
         show->Season += 1;
         show->Episode = 2;
@@ -142,6 +145,7 @@ void RequestScanNow() {
 }
 
 void RequestStopScan() {
-    Log("Aborting show check...");
-    abortCheck = true;
+    // A second request while the first is still ending says nothing new.
+    if (!abortCheck.exchange(true))
+        Log("Aborting show check...");
 }
