@@ -2,6 +2,8 @@
 // handle handed out through it carries.
 #include <gtest/gtest.h>
 
+#include <cstddef>
+
 #include <cstring>
 #include <future>
 #include <string>
@@ -59,6 +61,13 @@ TEST_F(HostApi, SeenEntries) {
     EXPECT_TRUE(api->IsSeen("Release.One"));
     EXPECT_FALSE(api->IsSeen("release.one"));
     EXPECT_TRUE(HasText(LogTarget::Downloads, "Marking Release.One seen"));
+
+    // A mark whose delivery failed is taken back through the appended entry.
+    ASSERT_TRUE(QLN_HostHasEntry(api, offsetof(QLN_HOST_API, UnmarkSeen)));
+    EXPECT_TRUE(api->UnmarkSeen("Release.One"));
+    EXPECT_FALSE(api->IsSeen("Release.One"));
+    EXPECT_FALSE(api->UnmarkSeen("Release.One"));
+    EXPECT_FALSE(api->UnmarkSeen(nullptr));
 }
 
 TEST_F(HostApi, StatusTextUsesTheLowByteOfThePart) {

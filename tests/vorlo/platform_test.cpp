@@ -313,7 +313,7 @@ TEST(Open, XdgOpenThatFindsNoProgramFailsOneThatKeepsRunningSucceeds) {
     chmod(box.File("bin/xdg-open").c_str(), 0755);
     EXPECT_FALSE(PlatformOpen("/downloads/a.nzb"));
     std::filesystem::remove(box.File("bin/xdg-open"));
-    box.Write("bin/xdg-open", "#!/bin/sh\nexec sleep 10\n");  // waits for the program it started
+    box.Write("bin/xdg-open", "#!/bin/sh\nexec sleep 5 </dev/null >/dev/null 2>&1\n");  // waits for the program it started
     chmod(box.File("bin/xdg-open").c_str(), 0755);
     EXPECT_TRUE(PlatformOpen("/downloads/a.nzb"));
 }

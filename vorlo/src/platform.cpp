@@ -269,14 +269,17 @@ std::string PlatformTakeTempFolderNotice() {
 bool PlatformHandedFolder(const char *app, char *out, size_t size) {
     const char *xdg = getenv("XDG_CACHE_HOME");
     const char *home = getenv("HOME");
+    auto withoutSlashes = [](std::string path) {
+        while (!path.empty() && path.back() == '/')
+            path.pop_back();
+        return path;
+    };
     std::string base;
     if (xdg && xdg[0] == '/')
-        base = xdg;
+        base = withoutSlashes(xdg);
     else if (home && home[0] == '/')
-        base = std::string(home) + "/.cache";
-    while (base.size() > 1 && base.back() == '/')
-        base.pop_back();
-    if (base.empty() || !app || !*app) {
+        base = withoutSlashes(home) + "/.cache";
+    if ((base.empty() && !(xdg && xdg[0] == '/')) || !app || !*app) {
         CopyOut("", out, size);
         return false;
     }
