@@ -329,7 +329,7 @@ TEST_F(Downloads, OpenWithoutAProgramFailsLoudlyAndKeepsTheFile) {
 #endif
     g_settings.NZB_Exec = 1;
     box.Write("work/" + name, "nzb");
-    EXPECT_FALSE(HandleNzbFile(box.File("work/" + name).c_str()));
+    EXPECT_FALSE(HandleNzbFile(Native(box.File("work/" + name)).c_str()));
     std::string line = "Error opening NZB with the default application: no program took " + Handed(name);
     EXPECT_EQ(line, LastDownloadLine());
     EXPECT_TRUE(HasText(LogTarget::Log, line));
