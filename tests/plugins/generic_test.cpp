@@ -85,15 +85,6 @@ TEST_F(Generic, GoesOnAfterAFailedDelivery) {
     EXPECT_THAT(host->CallsStartingWith("IsSeen Three"), IsEmpty());
 }
 
-TEST_F(Generic, AFailedDeliveryIsUnmarkedWhereTheHostCan) {
-    server.Serve(kRssPath, RssFeed({RssItem("One", "http://n/1.nzb"), RssItem("Two", "http://n/2.nzb")}));
-    host->takesBackMarks = true;
-    host->downloadResult = [](const std::string &url, bool) { return url != "http://n/1.nzb"; };
-    EXPECT_TRUE(Search(MakeShow("The Show"), 1, 2));
-    EXPECT_THAT(host->CallsStartingWith("UnmarkSeen"), ElementsAre("UnmarkSeen One"));
-    EXPECT_THAT(host->seen, ElementsAre("Two"));
-}
-
 TEST_F(Generic, EnclosureUrlComesBeforeLink) {
     server.Serve(kRssPath,
                  RssFeed({"<item><title>No url</title><enclosure length=\"1\"/><link>http://n/l0</link></item>",
