@@ -157,8 +157,11 @@ typedef struct QLN_HOST_API {
      * file name): opened with the desktop's handler (Torrent_Exec) or written
      * as "<title>.magnet" into the torrent folder; true on success. */
     bool (*HandleMagnet)(const char *uri, const char *title);
-    /* 80: entry 20, appended by another change; null in this table. */
-    void (*Reserved20)(void);
+    /* 80: takes back the seen mark of release `key` (the text given to
+     * MarkSeen) after its delivery failed, so that the next pass tries it
+     * again; true when the key was in the seen list. A release marked on
+     * purpose without a try to fetch it keeps its mark. */
+    bool (*UnmarkSeen)(const char *key);
     /* 84: fills `info` (its Size set by the caller) for `show` (the record
      * Search was given) and the episode `season`/`episode`; true when the
      * show is linked to TVmaze, false (the record zeroed up to Size, Size
@@ -251,6 +254,7 @@ QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, SetStatusText) == 56, "QLN_HOST_API.Set
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, Curl) == 68, "QLN_HOST_API.Curl");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, Mem) == 72, "QLN_HOST_API.Mem");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, HandleMagnet) == 76, "QLN_HOST_API.HandleMagnet");
+QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, UnmarkSeen) == 80, "QLN_HOST_API.UnmarkSeen");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, GetShowInfo) == 84, "QLN_HOST_API.GetShowInfo");
 QLN_STATIC_ASSERT(sizeof(QLN_HOST_API) == 88, "QLN_HOST_API is 22 entries");
 QLN_STATIC_ASSERT(sizeof(QLN_CURL_API) == 36, "QLN_CURL_API is 9 entries");
@@ -274,6 +278,7 @@ QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, SetStatusText) == 112, "QLN_HOST_API.Se
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, Curl) == 136, "QLN_HOST_API.Curl");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, Mem) == 144, "QLN_HOST_API.Mem");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, HandleMagnet) == 152, "QLN_HOST_API.HandleMagnet");
+QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, UnmarkSeen) == 160, "QLN_HOST_API.UnmarkSeen");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, GetShowInfo) == 168, "QLN_HOST_API.GetShowInfo");
 QLN_STATIC_ASSERT(sizeof(QLN_HOST_API) == 176, "QLN_HOST_API is 22 entries");
 QLN_STATIC_ASSERT(sizeof(QLN_CURL_API) == 72, "QLN_CURL_API is 9 entries");

@@ -86,7 +86,10 @@ FetchResult Transfer(const char *url, const FetchOptions &options, curl_write_ca
     if (code == CURLE_OK && flushFile && std::fflush(flushFile) != 0)
         code = CURLE_WRITE_ERROR;
     if (code != CURLE_OK) {
-        report(options.downloadFailedFormat, curl->curl_easy_strerror(code));
+        // Only the host's guard aborts a transfer, on Stop Scan or exit,
+        // which the host has logged itself: that is no failure to report.
+        if (code != CURLE_ABORTED_BY_CALLBACK)
+            report(options.downloadFailedFormat, curl->curl_easy_strerror(code));
         return FetchResult::Failed;
     }
     return FetchResult::Ok;

@@ -6,6 +6,7 @@
 #include <vorlo/text.h>
 
 #include <cctype>
+#include <cstddef>
 #include <cstdio>
 #include <cstddef>
 #include <cstring>
@@ -21,6 +22,11 @@ const char *SettingsPath() {
 void FrameSetHost(const QLN_HOST_API *host) { gHost = host; }
 
 const QLN_HOST_API *FrameHost() { return gHost; }
+
+void UnmarkFailedRelease(const char *release) {
+    if (release && QLN_HostHasEntry(gHost, offsetof(QLN_HOST_API, UnmarkSeen)))
+        gHost->UnmarkSeen(release);
+}
 
 void ReadTextSetting(const char *section, const char *key, char *buffer) {
     std::memset(buffer, 0, kSettingSize);

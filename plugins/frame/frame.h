@@ -19,6 +19,11 @@ void FrameSetHost(const QLN_HOST_API *host);
 // The table kept by FrameSetHost; null before Init.
 const QLN_HOST_API *FrameHost();
 
+// Takes back the seen mark of `release` after its delivery was tried and
+// failed, so that the next pass tries it again (host entry UnmarkSeen). A
+// host without that entry keeps the mark, as hosts always did.
+void UnmarkFailedRelease(const char *release);
+
 // Clears `buffer` (kSettingSize bytes) and reads key `key` of section
 // `section` of plugins.ini into it. A missing file, section or key leaves it
 // empty; a longer value arrives cut to 255 characters.

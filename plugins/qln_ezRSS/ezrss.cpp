@@ -76,6 +76,8 @@ bool RunSearch(const Show *show, int season, int episode) {
         if (host->DownloadFile(link, true)) {
             host->LogDownload("Torrent downloaded!\n");
             delivered = true;
+        } else {
+            UnmarkFailedRelease(release);
         }
         return true;
     };

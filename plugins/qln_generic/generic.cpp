@@ -82,6 +82,8 @@ bool RunTemplateSearch(const char *urlTemplate, FileKind kind, const Show *show,
         if (host->DownloadFile(link, torrent)) {
             host->LogDownload(torrent ? "Torrent downloaded!\n" : "NZB downloaded!\n");
             delivered = true;
+        } else {
+            UnmarkFailedRelease(release);
         }
         return !delivered;
     };

@@ -75,42 +75,51 @@ bool IsWebLink(const char *link) {
     return StrNICmp(link, "http://", 7) == 0 || StrNICmp(link, "https://", 8) == 0;
 }
 
-// Opens the item's "report:nzb" link in the browser. True when it was handed on.
-bool OpenReportLink(const TiXmlElement &item) {
+// What became of one report.
+enum class Take { Delivered, Failed, NotTried };
+
+// Opens the item's "report:nzb" link in the browser. `tried` is what a link
+// that cannot be opened gives: a fetch of the NZB may have failed before.
+Take OpenReportLink(const TiXmlElement &item, Take tried) {
     const QLN_HOST_API *host = FrameHost();
     const char *link = ChildText(item, "report:nzb");
     if (!link) {
         host->LogDownload("Error: No report:nzb element found!\n");
-        return false;
+        return tried;
     }
     if (!IsWebLink(link)) {
         host->LogDownload("[Newzbin] Not opening a link that is not a web address: %s\n", link);
-        return false;
+        return tried;
     }
     host->LogDownload("[Newzbin] Link: %s\n", link);
-    PlatformOpen(link);
-    return true;
+    if (!PlatformOpen(link)) {
+        host->LogDownload("[Newzbin] Error opening %s in the browser\n", link);
+        return Take::Failed;
+    }
+    return Take::Delivered;
 }
 
-// One report of the answer, after it was marked seen. True when its NZB was
-// delivered or its link opened.
-bool TakeReport(const TiXmlElement &item, const char *title) {
+// One report of the answer, after it was marked seen: its NZB delivered or
+// its link opened, a delivery that failed, or one never tried (no report).
+Take TakeReport(const TiXmlElement &item, const char *title) {
     const QLN_HOST_API *host = FrameHost();
     const TiXmlElement *idElement = item.FirstChildElement("report:id");
     if (!idElement) {
         host->LogDownload("[Newzbin] Error: No report:id element found!\n");
-        return false;
+        return Take::NotTried;
     }
     // An element without text counts as report 0.
     const char *idText = idElement->GetText();
     uint64_t reportId = idText ? std::strtoull(idText, nullptr, 10) : 0;
     if (reportId == 0)
-        return false;
-    if (gSettings.mode != kModeBrowser && FetchDirectNzb(reportId, title)) {
+        return Take::NotTried;
+    if (gSettings.mode == kModeBrowser)
+        return OpenReportLink(item, Take::NotTried);
+    if (FetchDirectNzb(reportId, title)) {
         host->LogDownload("[Newzbin] Grabbed NZB with DirectNZB!\n");
-        return true;
+        return Take::Delivered;
     }
-    return OpenReportLink(item);
+    return OpenReportLink(item, Take::Failed);
 }
 
 int NewzbinInit(int, const QLN_HOST_API *host) {
@@ -178,8 +187,11 @@ bool RunSearch(const Show *show, int season, int episode) {
         if (!title || !IsNewRelease(title))
             return true;
         host->MarkSeen(title);
-        if (TakeReport(item, title))
+        Take take = TakeReport(item, title);
+        if (take == Take::Delivered)
             delivered = true;
+        else if (take == Take::Failed)
+            UnmarkFailedRelease(title);
         return true;
     };
     RunRssSearch(url.c_str(), search);

@@ -269,7 +269,10 @@ Outcome JudgeAnswer(Row &row, Exchange &exchange, TiXmlDocument &document, bool 
     const QLN_HOST_API *host = FrameHost();
     int (*report)(const char *, ...) = downloads ? host->LogDownload : host->Log;
     if (exchange.code != CURLE_OK) {
-        report("[%s] Error downloading URL: %s", Name(row), host->Curl->curl_easy_strerror(exchange.code));
+        // The host's guard ends a transfer only on Stop Scan or exit, which
+        // the host has logged itself.
+        if (exchange.code != CURLE_ABORTED_BY_CALLBACK)
+            report("[%s] Error downloading URL: %s", Name(row), host->Curl->curl_easy_strerror(exchange.code));
         return Outcome::Failed;
     }
     const char *text = exchange.body.data ? exchange.body.data : "";

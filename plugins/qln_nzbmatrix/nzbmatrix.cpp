@@ -307,6 +307,8 @@ bool RunSearch(const Show *show, int season, int episode) {
             host->MarkSeen(result.text);
             host->SleepSeconds(wait);
             delivered = Download(result.releaseId, result.text);
+            if (!delivered)
+                UnmarkFailedRelease(result.text);
             break;
         }
         if (IsPleaseWait(result.text, wait)) {

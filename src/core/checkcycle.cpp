@@ -71,6 +71,9 @@ bool SearchNext(Show *show) {
         show->Episode = last < INT_MAX ? last + 1 : INT_MAX;
         return true;
     }
+    // After a stop no further search is started.
+    if (abortCheck.load() || shuttingDown.load())
+        return false;
     if (show->Season < INT_MAX && SearchEpisode(show, show->Season + 1, 1)) {
         show->Season += 1;
         int last = LastEpisodeDelivered(show->Season, 1);
@@ -275,6 +278,7 @@ void RequestScanNow() {
 }
 
 void RequestStopScan() {
-    Log("Aborting show check...");
-    abortCheck = true;
+    // A second request while the first is still ending says nothing new.
+    if (!abortCheck.exchange(true))
+        Log("Aborting show check...");
 }

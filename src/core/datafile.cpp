@@ -19,5 +19,13 @@ FILE *OpenDataFile(const char *path, bool *missing) {
 }
 
 void ReportSaveFailure(const char *path, int error) {
-    Log("Error saving %s: %s", path, std::strerror(error));
+    // A pipe, device or folder under the file's name is never replaced; the
+    // system's error number for that ("Invalid argument") hides the cause.
+    bool notRegular = false;
+    if (FILE *in = PlatformOpenRegularFile(path, &notRegular))
+        std::fclose(in);
+    if (notRegular)
+        Log("Error saving %s: %s is not a regular file", path, path);
+    else
+        Log("Error saving %s: %s", path, std::strerror(error));
 }

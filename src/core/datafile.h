@@ -11,5 +11,6 @@
 FILE *OpenDataFile(const char *path, bool *missing = nullptr);
 
 // Writes "Error saving <path>: <reason>" to the Log for a failed save with the
-// system's error number.
+// system's error number; when a pipe, device or folder has the file's name,
+// the reason is "<path> is not a regular file".
 void ReportSaveFailure(const char *path, int error);

@@ -146,6 +146,8 @@ int TableMarkSeen(const char *key) {
     return 0;
 }
 
+bool TableUnmarkSeen(const char *key) { return key && UnmarkSeen(key); }
+
 const char *TableGetArg(int index) {
     if (index < 0 || index >= HostArgCount())
         return nullptr;
@@ -193,7 +195,7 @@ const QLN_HOST_API hostTable = {
     &curlTable,
     &memTable,
     &HandleMagnet,
-    nullptr,  // entry 20: not in this table
+    &TableUnmarkSeen,
     &HostGetShowInfo,
 };
 

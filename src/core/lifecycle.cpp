@@ -7,7 +7,9 @@
 #include <string>
 
 #include "checkstate.h"
+#include "clock.h"
 #include "frontend.h"
+#include "plugapi.h"
 #include "seenlist.h"
 #include "settings.h"
 #include "showlist.h"
@@ -115,6 +117,9 @@ int StartupBeforeWindow(int argc, char **argv, const char *dataFolder) {
     RemoveUnfinishedSaves();
     // Temporary files of earlier runs that ended without cleaning up.
     PlatformRemoveStaleTempFolders();
+    ReportTempFolderNotice();
+    // Files handed to other programs by earlier runs, once they are days old.
+    RemoveOldHandedFiles(HostNow());
 
     // 7. Main settings, merged over the defaults.
     LoadSettings();

@@ -42,18 +42,52 @@ std::wstring Wide(const std::string &text) {
     return result;
 }
 
+// The same line in the Downloads list and the Log: a delivery that failed in
+// a way the user must act on.
+void ReportBoth(const std::string &text) {
+    LogDownload("%s", text.c_str());
+    Log("%s", text.c_str());
+}
+
+// Hands the file to the desktop's program for its type. The program may read
+// it long after this process has ended, so the file goes first into the
+// handed-files folder, which exit leaves alone, and is opened from there. On
+// failure the file stays there and the delivery counts as failed.
+bool OpenHanded(const char *path, const char *kind) {
+    char folder[1024];
+    if (!PlatformHandedFolder(kHandedApp, folder, sizeof folder)) {
+        ReportBoth(std::string("Error opening ") + kind + " with the default application: no folder to keep " +
+                   path + " in");
+        return false;
+    }
+    std::string name = CutFileName(FileNamePart(path), PlatformNameLimit(folder));
+    std::string kept = std::string(folder) + name;
+    if (kept != path) {
+        // A file of this name is an earlier attempt at the same download.
+        PlatformRemoveFile(kept.c_str());
+        int error = PlatformMoveFile(path, kept.c_str());
+        if (error != 0) {
+            ReportBoth(std::string("Error moving ") + path + " to " + kept + ": " + std::strerror(error) + "!");
+            return false;
+        }
+    }
+    if (!PlatformOpen(kept.c_str())) {
+        ReportBoth(std::string("Error opening ") + kind + " with the default application: no program took " + kept);
+        return false;
+    }
+    LogDownload("Opened %s with the default application: %s", kind, kept.c_str());
+    GetFrontEnd().ShowBalloon(Wide(std::string("Opened ") + kind + " with the default application: " + name));
+    return true;
+}
+
 // Opens the file with the desktop's handler or moves it into the folder.
 bool HandleFile(const char *path, bool open, const char *folder, const char *kind) {
     if (!path)
         return false;
-    if (open) {
-        // The file stays where it is; a handler that fails to start is not
-        // the download's failure.
-        PlatformOpen(path);
-        return true;
-    }
+    if (open)
+        return OpenHanded(path, kind);
     // A name longer than the folder's file system takes (a long release
-    // title) is shortened rather than refused: the release is seen already.
+    // title) is shortened rather than refused.
     std::string name = CutFileName(FileNamePart(path), PlatformNameLimit(folder));
     std::string destination = std::string(folder) + name;
     int error = PlatformMoveFile(path, destination.c_str());
@@ -131,9 +165,12 @@ bool DownloadFile(const char *url, bool torrent) {
     // name is an earlier download of the same URL, which a new one replaces.
     if (!path.empty())
         PlatformRemoveFile(path.c_str());
+    ReportTempFolderNotice();
     FILE *file = path.empty() ? nullptr : PlatformCreateFile(path.c_str());
     if (!file) {
-        LogDownload("Error opening output file: %s\n", path.c_str());
+        std::string reason = path.empty() ? std::string("no private temporary folder could be made")
+                                          : path + ": " + std::strerror(errno);
+        LogDownload("Error opening output file: %s\n", reason.c_str());
         HostCurlEasyCleanup(handle);
         return false;
     }
@@ -151,7 +188,10 @@ bool DownloadFile(const char *url, bool torrent) {
     if (result == CURLE_OK && !written)
         result = CURLE_WRITE_ERROR;
     if (result != CURLE_OK) {
-        LogDownload("Error downloading file: %s!\n", curl_easy_strerror(result));
+        // A stop the user asked for (or exit) is logged as the stop, not as
+        // a failed download.
+        if (result != CURLE_ABORTED_BY_CALLBACK)
+            LogDownload("Error downloading file: %s!\n", curl_easy_strerror(result));
         PlatformRemoveFile(path.c_str());
         return false;
     }
@@ -224,8 +264,13 @@ bool HandleMagnet(const char *uri, const char *title) {
     }
     std::string link = EncodeBlanks(uri);
     if (g_settings.Torrent_Exec) {
-        PlatformOpen(link.c_str());
+        if (!PlatformOpen(link.c_str())) {
+            ReportBoth(std::string("Error opening the magnet link for ") + (title ? title : "") +
+                       " with the default application: no program took it");
+            return false;
+        }
         LogDownload("Opened magnet link for %s", title ? title : "");
+        GetFrontEnd().ShowBalloon(Wide(std::string("Opened magnet link for ") + (title ? title : "")));
         return true;
     }
     std::string name = MagnetFileName(title);
@@ -247,6 +292,21 @@ bool HandleMagnet(const char *uri, const char *title) {
     LogDownload("Downloaded Magnet to %s", destination.c_str());
     GetFrontEnd().ShowBalloon(Wide("Downloaded Magnet to " + name));
     return true;
+}
+
+void ReportTempFolderNotice() {
+    std::string notice = PlatformTakeTempFolderNotice();
+    if (!notice.empty())
+        Log("%s", notice.c_str());
+}
+
+void RemoveOldHandedFiles(int64_t now) {
+    char folder[1024];
+    if (!PlatformHandedFolder(kHandedApp, folder, sizeof folder))
+        return;
+    for (const PlatformFileEntry &entry : PlatformListFiles(folder))
+        if (now - entry.modified > kHandedKeepSeconds)
+            PlatformRemoveFile((std::string(folder) + entry.name).c_str());
 }
 
 bool HandleNzbFile(const char *path) {

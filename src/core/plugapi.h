@@ -11,6 +11,9 @@
 // (torrent) or HandleNzbFile; false when the fetch or the hand-over failed.
 bool DownloadFile(const char *url, bool torrent);
 // Opens the file (NZB_Exec) or moves it into NZB_Folder; true on success.
+// A file to be opened is first moved into the handed-files folder
+// (PlatformHandedFolder), which outlives this process; when the system has no
+// program to take it, the Log and the Downloads list say so and it stays there.
 bool HandleNzbFile(const char *path);
 // The same with Torrent_Exec and Torrent_Folder.
 bool HandleTorrentFile(const char *path);
@@ -25,6 +28,16 @@ bool HandleTorrentFile(const char *path);
 bool HandleMagnet(const char *uri, const char *title);
 // The name HandleMagnet gives the file for `title`: "<safe title>.magnet".
 std::string MagnetFileName(const char *title);
+
+// The application folder name of the handed-files folder, and how long a
+// file stays there: the program it was handed to has long read it by then.
+constexpr const char *kHandedApp = "Quillon";
+constexpr int64_t kHandedKeepSeconds = int64_t(7) * 24 * 60 * 60;
+// Removes the handed files older than kHandedKeepSeconds at `now`.
+void RemoveOldHandedFiles(int64_t now);
+// Writes the platform layer's note about a refused temporary folder to the
+// Log (once per run).
+void ReportTempFolderNotice();
 
 // The reflected CRC-32 (polynomial 0xEDB88320, the checksum of zlib).
 uint32_t Crc32(const void *data, size_t size);

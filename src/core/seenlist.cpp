@@ -149,6 +149,19 @@ void MarkSeen(const char *name) {
     SeenList[key] = HostNow();
 }
 
+bool UnmarkSeen(const char *name) {
+    if (!name)
+        return false;
+    std::string key = SeenKey(name);
+    {
+        MutexHold hold(SeenListLock);
+        if (SeenList.erase(key) == 0)
+            return false;
+    }
+    LogDownload("Unmarking %s seen: not delivered, tried again at the next pass\n", name);
+    return true;
+}
+
 bool IsSeen(const char *name) {
     if (!name)
         return false;

@@ -57,6 +57,9 @@ bool SaveSeen();
 // again after a save and a restart exactly as before.
 void MarkSeen(const char *name);
 bool IsSeen(const char *name);
+// Takes back a mark whose release could not be delivered; false when the
+// name was not in the list.
+bool UnmarkSeen(const char *name);
 // The form in which a release name is kept and written: CRs and LFs at its
 // ends dropped, every other CR and LF turned into a space.
 std::string SeenKey(const char *name);

@@ -100,7 +100,8 @@ void ConfigWindow::BuildTemplate() {
     interval = PlaceControl(new QLineEdit(this), du, 1007, 155, 15, 28, 12);
     interval->setValidator(new IntervalValidator(interval));
     interval->setMaxLength(10);
-    PlaceControl(new QLabel(QStringLiteral("seconds."), this), du, -1, 186, 16, 30, 8);
+    // As tall as the field beside it, so that its text sits on the field's line.
+    PlaceControl(new QLabel(QStringLiteral("seconds."), this), du, -1, 186, 15, 30, 12);
     minimizeToTray = PlaceControl(new QCheckBox(QStringLiteral("Minimize to system tray"), this),
                                   du, 1012, 10, 26, 86, 10);
     // Without a tray minimising never hides the window: the box would promise
@@ -137,7 +138,8 @@ void ConfigWindow::BuildTemplate() {
     PlaceControl(new QGroupBox(QStringLiteral("NZB File Handling"), this), du, -1, 7, 138, 214, 34);
     nzbDownload = PlaceControl(new QRadioButton(QStringLiteral("Download NZBs to:"), this), du,
                                1005, 11, 148, 74, 10);
-    nzbFolder = PlaceControl(new QLineEdit(this), du, 1003, 85, 147, 115, 12);
+    // Both folder fields start at one position, after the longer of the two labels.
+    nzbFolder = PlaceControl(new QLineEdit(this), du, 1003, 95, 147, 105, 12);
     nzbFolder->setReadOnly(true);
     QPushButton *nzbBrowse = PlaceControl(MakeButton(this, QStringLiteral("...")), du, 1010, 201,
                                           147, 18, 14);

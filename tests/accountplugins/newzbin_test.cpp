@@ -204,6 +204,15 @@ TEST_F(Newzbin, FailedDirectNzbDeletesTheFileAndOpensTheLinkInstead) {
     EXPECT_THAT(opener.WaitForTargets(1), ElementsAre("https://nzb.example/get/42"));
 }
 
+TEST_F(Newzbin, AFailedDeliveryIsUnmarkedAReportWithoutIdIsNot) {
+    host->fake.takesBackMarks = true;
+    server.Serve(kSearchPath, Feed({Report("The Show 1x02", "42", nullptr), Report("The Show 1x02 no id", "0", nullptr)}));
+    server.Serve(kDirectNzbPath, "gone", 404);
+    EXPECT_FALSE(Search(MakeShow("The Show"), 1, 2));
+    EXPECT_THAT(host->fake.CallsStartingWith("UnmarkSeen"), ElementsAre("UnmarkSeen The Show 1x02"));
+    EXPECT_THAT(host->fake.seen, ElementsAre("The Show 1x02 no id"));
+}
+
 TEST_F(Newzbin, RefusedFileFallsBackToTheLink) {
     SKIP_WITHOUT_OPEN_RECORDER();
     OpenRecorder opener(box);

@@ -303,6 +303,16 @@ TEST_F(NzbMatrix, LongAnswerIsReadInOnePass) {
     EXPECT_TRUE(Search(MakeShow("The Show"), 5, 1));
 }
 
+TEST_F(NzbMatrix, AFailedDeliveryIsUnmarkedWhereTheHostCan) {
+    server.Serve(kSearchPath, Record("7", "The Show S05E01"));
+    server.Serve(kDownloadPath, kNzb);
+    host->fake.takesBackMarks = true;
+    host->handleResult = false;
+    EXPECT_FALSE(Search(MakeShow("The Show"), 5, 1));
+    EXPECT_THAT(host->fake.CallsStartingWith("UnmarkSeen"), ElementsAre("UnmarkSeen The Show S05E01"));
+    EXPECT_TRUE(host->fake.seen.empty());
+}
+
 // The NZB file lies in this process's private folder, readable by this user
 // only (on Windows the user's own temporary folder already is); nothing is
 // written to the shared temporary folder itself.

@@ -1,4 +1,5 @@
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -127,6 +128,22 @@ TEST_F(SettingsDialogTest, OpensWithTheMainSettings) {
     QTreeWidget *list = List(w);
     EXPECT_EQ(list->headerItem()->text(0), QStringLiteral("Plugin"));
     EXPECT_EQ(list->headerItem()->text(1), QStringLiteral("Status"));
+}
+
+TEST_F(SettingsDialogTest, SecondsSitsOnItsFieldsLineAndTheFolderFieldsLineUp) {
+    ConfigWindow w;
+    QLabel *seconds = nullptr;
+    for (QLabel *label : w.findChildren<QLabel *>())
+        if (label->text() == QStringLiteral("seconds."))
+            seconds = label;
+    ASSERT_NE(seconds, nullptr);
+    const QRect field = Control<QLineEdit>(&w, 1007)->geometry();
+    EXPECT_EQ(seconds->geometry().center().y(), field.center().y());
+    EXPECT_TRUE(seconds->alignment() & Qt::AlignVCenter);
+    const QRect nzb = Control<QLineEdit>(&w, 1003)->geometry();
+    const QRect torrent = Control<QLineEdit>(&w, 1004)->geometry();
+    EXPECT_EQ(nzb.left(), torrent.left());
+    EXPECT_EQ(nzb.right(), torrent.right());
 }
 
 TEST_F(SettingsDialogTest, MinimizeToTrayIsOfferedOnlyWhereThereIsATray) {

@@ -26,6 +26,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
+using ::testing::SizeIs;
 using ::testing::UnorderedElementsAreArray;
 
 std::string TempName(pid_t pid, const std::string &url, const char *kind) {
@@ -216,10 +217,10 @@ TEST_F(EndToEnd, TwoRunsDeliverEachReleaseOnceAndKeepEveryFile) {
     EXPECT_THAT(Home::FilesBelow(home.tmp), ElementsAre());
     EXPECT_THAT(home.XdgOpenCalls(), ElementsAre(A + "/browse/102/nzb"));
 
-    // The seen list holds every release taken, failed ones included.
+    // The seen list holds every release taken; the two whose download failed
+    // (Alpha's PROPER, Bravo's AAA) lost their marks again.
     std::map<std::string, int64_t> seen = ReadSeen(ReadAll(home.Data("seen.conf")));
     EXPECT_THAT(Keys(seen), ElementsAre("Alpha Show 1x01 720p HDTV", "Alpha Show 1x01 HDTV XviD",
-                                        "Alpha Show 1x01 PROPER", "Bravo.Show.S03E01.720p.HDTV.x264-AAA",
                                         "Bravo.Show.S03E01.720p.HDTV.x264-BBB", "Charlie Show 4x05 German WEB",
                                         "Charlie.Show.4x05.German.HDTV", "Delta Show S01E03 HDTV"));
     for (const auto &entry : seen) {
@@ -343,6 +344,41 @@ TEST(Paths, FoldersWithSpacesAndNonAsciiNamesWork) {
     EXPECT_EQ(ReadAll(home.Data("main.conf")), mainConf);
     EXPECT_THAT(Home::FilesBelow(home.tmp), ElementsAre());
     EXPECT_THAT(LinesWith(host.Out(), "rror"), ElementsAre()) << host.Out();
+}
+
+// "Open with the default application" from the headless host, which exits
+// right after its pass: the program handed the file reads it later, so it
+// must still be there; the temporary folder is left with nothing in it.
+TEST(Headless, AFileOpenedWithTheDefaultApplicationOutlivesTheProgram) {
+    Home home;
+    IndexServer server;
+    Services services(server.Address());
+    services.ServeDefaults(server);
+    ShowEntry show{"Solo Show", "", 0, 0, 0, 1, 1, 0};
+    server.On(services.Generic(show, 1, 1),
+              Ok(Rss({RssItem("Solo.Show.S01E01", server.Address() + "/n/solo.nzb")})));
+    server.On("/n/solo.nzb", Ok(kNzb));
+    WriteAll(home.Data("shows.conf"), ShowsConfText({show}));
+    WriteAll(home.Data("main.conf"), MainConfText(1, 3600, 1, 1, home.nzb, home.torrents));
+    PluginSetup setup;
+    setup.address = server.Address();
+    setup.ezrss = setup.newzbin = setup.nzbmatrix = false;
+    WriteAll(home.Data("plugins.ini"), PluginsIniText(setup));
+
+    RunOptions once;
+    once.args = {"--passes", "1"};
+    Program host(home, QUILLON_HEADLESS, once);
+    ASSERT_EQ(host.Wait(120), 0) << host.Err() << host.Out();
+    ASSERT_TRUE(WaitUntil([&] { return home.XdgOpenCalls().size() == 1; })) << host.Out();
+    const std::string opened = home.XdgOpenCalls()[0];
+    EXPECT_EQ(ReadAll(opened), kNzb) << opened;
+#ifndef _WIN32
+    EXPECT_EQ(opened.rfind(home.Below(".cache/Quillon/opened/"), 0), 0u) << opened;
+#endif
+    EXPECT_THAT(LinesWith(host.Out(), "Opened NZB with the default application: " + opened), SizeIs(1))
+        << host.Out();
+    EXPECT_THAT(Home::List(home.tmp), ElementsAre());
+    std::remove(opened.c_str());
 }
 
 #ifndef _WIN32

@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QTreeView>
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <string>
@@ -65,6 +70,26 @@ TEST(VorloComDlg, CancelReturnsFalse) {
     counter.Arm();
     EXPECT_FALSE(ShowSaveFileA(&params));
     EXPECT_EQ(counter.shown, 4);
+}
+
+TEST(VorloComDlg, DateModifiedColumnShowsItsTitleAndAWholeDate) {
+    for (bool save : {false, true}) {
+        WideRequest request;
+        int width = 0, needed = 0;
+        WhenDialogShows<QFileDialog>([&](QFileDialog *dialog) {
+            if (auto *details = dialog->findChild<QTreeView *>(QStringLiteral("treeView"))) {
+                const QString date = QLocale::system().toString(
+                    QDateTime(QDate(2000, 12, 28), QTime(23, 58, 58)), QLocale::ShortFormat);
+                needed = std::max(details->header()->sectionSizeHint(3),
+                                  details->fontMetrics().horizontalAdvance(date));
+                width = details->header()->sectionSize(3);
+            }
+            dialog->reject();
+        });
+        EXPECT_FALSE(save ? ShowSaveFileW(&request.params) : ShowOpenFileW(&request.params));
+        EXPECT_GT(needed, 0);
+        EXPECT_GE(width, needed) << (save ? "save" : "open");
+    }
 }
 
 TEST(VorloComDlg, OpenWantsAnExistingFileAndReturnsItsPath) {

@@ -286,6 +286,20 @@ TEST_F(CheckCycle, AbortFinishesTheCallAndSavesWhatAdvanced) {
     EXPECT_EQ(1, GetShow(1)->Episode);
 }
 
+TEST_F(CheckCycle, StopScanIsLoggedOnceAndNoSearchFollowsIt) {
+    Script a = Load(Lib("qln_scriptA"));
+    AddTestShow("Show", 1, 1);  // nothing offered: 1x01 is not found
+    a.SetHook([](const char *, int, int) {
+        RequestStopScan();
+        RequestStopScan();  // pressed again while the stop takes effect
+    });
+    RunCheck();
+    EXPECT_EQ((std::vector<std::string>{"Show 1x01"}), a.Calls());
+    EXPECT_EQ((std::vector<std::string>{"Checking for shows...", "Searching for Show 1x01 ...",
+                                        "Aborting show check...", "Check aborted."}),
+              Texts(LogTarget::Log));
+}
+
 TEST_F(CheckCycle, AbortBeforeThePassSearchesNothing) {
     Script a = Load(Lib("qln_scriptA"));
     AddTestShow("Show", 1, 1);
@@ -390,7 +404,9 @@ TEST_F(CheckCycle, FailedSaveIsShownAndTriedAgainAfterTheNextPass) {
     RunCheck();
     EXPECT_EQ(2, GetShow(0)->Episode);
     EXPECT_EQ(L"Checking complete, but the show and seen lists could not be saved!", frontEnd.Status(0));
-    EXPECT_TRUE(HasText(LogTarget::Log, "Error saving " + box.File("shows.conf") + ": " + std::strerror(EINVAL)));
+    // The cause is named, not the system's "Invalid argument".
+    EXPECT_TRUE(HasText(LogTarget::Log, "Error saving " + box.File("shows.conf") + ": " + box.File("shows.conf") +
+                                            " is not a regular file"));
 
     // The next pass finds nothing new but saves what the last one could not.
     std::filesystem::remove(box.File("shows.conf"));

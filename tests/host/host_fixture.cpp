@@ -53,6 +53,13 @@ void HostTest::SetUp() {
     oldTmp = old ? old : "";
     fs::create_directories(box.File("tmp"));
     SetVariable(kTempVariable, box.File("tmp").c_str());
+#ifndef _WIN32
+    // Files handed to other programs are kept below the sandbox as well.
+    const char *cache = std::getenv("XDG_CACHE_HOME");
+    hadCache = cache != nullptr;
+    oldCache = cache ? cache : "";
+    SetVariable("XDG_CACHE_HOME", box.File("cache").c_str());
+#endif
     SetFrontEnd(&frontEnd);
     ClearLogEntries();
     ResetCheckState();
@@ -75,6 +82,12 @@ void HostTest::TearDown() {
         SetVariable(kTempVariable, oldTmp.c_str());
     else
         UnsetVariable(kTempVariable);
+#ifndef _WIN32
+    if (hadCache)
+        SetVariable("XDG_CACHE_HOME", oldCache.c_str());
+    else
+        UnsetVariable("XDG_CACHE_HOME");
+#endif
 }
 
 std::string HostTest::CopyPlugin(const std::string &library, const std::string &folder,

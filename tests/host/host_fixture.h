@@ -1,5 +1,6 @@
 // Shared set-up of the plugin host tests: a sandboxed data folder and
-// temporary folder ($TMPDIR, on Windows %TMP%, = <sandbox>/tmp/), a
+// temporary folder ($TMPDIR, on Windows %TMP%, = <sandbox>/tmp/), the
+// handed-files folder below <sandbox>/cache/ ($XDG_CACHE_HOME; not on Windows), a
 // recording front end, clean check state and plugin slots, and helpers to
 // copy the test plugin libraries and read the log lists.
 #pragma once
@@ -45,8 +46,8 @@ protected:
     RecordingFrontEnd frontEnd;
 
 private:
-    std::string oldTmp;
-    bool hadTmp = false;
+    std::string oldTmp, oldCache;
+    bool hadTmp = false, hadCache = false;
 };
 
 // The file: URL of an absolute path ("file:///C:/folder/name" on Windows).

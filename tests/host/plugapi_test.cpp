@@ -11,6 +11,8 @@
 #endif
 
 #include <cerrno>
+#include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -116,6 +118,13 @@ protected:
     std::string LastDownloadLine() const {
         std::vector<std::string> lines = Texts(LogTarget::Downloads);
         return lines.empty() ? "" : lines.back();
+    }
+
+    // Where a file handed to the desktop's program is kept.
+    static std::string Handed(const std::string &name) {
+        char folder[1024];
+        EXPECT_TRUE(PlatformHandedFolder("Quillon", folder, sizeof folder));
+        return folder + name;
     }
 
     std::string content = "<nzb>one</nzb>";
@@ -253,38 +262,81 @@ TEST_F(Downloads, OpenHandsTheTemporaryFileToItsAssociatedProgram) {
     EXPECT_TRUE(DownloadFile(url.c_str(), false));
     // The handler's echo line: the quoted path, a line end.
     ASSERT_TRUE(WaitFor([&] { return box.Read("opened").find('\n') != std::string::npos; }));
-    std::string temp = DownloadTempPath(url.c_str(), false);
-    EXPECT_EQ("\"" + temp + "\"", box.Read("opened").substr(0, temp.size() + 2));
-    EXPECT_EQ(content, ReadFileBytes(temp));  // opened where it is
+    std::string kept = Handed(fs::path(DownloadTempPath(url.c_str(), false)).filename().string());
+    EXPECT_EQ("\"" + kept + "\"", box.Read("opened").substr(0, kept.size() + 2));
+    PlatformRemovePrivateTempFolder();  // what exit does
+    EXPECT_EQ(content, ReadFileBytes(kept));
+    fs::remove(kept);
     EXPECT_TRUE(fs::is_empty(box.File("nzb")));
-    EXPECT_EQ("Downloaded " + url, LastDownloadLine());
-    EXPECT_TRUE(frontEnd.Balloons().empty());
+    EXPECT_EQ("Opened NZB with the default application: " + kept, LastDownloadLine());
+    EXPECT_EQ(1u, frontEnd.Balloons().size());
 }
 #else
-TEST_F(Downloads, OpenHandsTheTemporaryFileToXdgOpen) {
-    // A recording stand-in for xdg-open, first on PATH.
-    box.Write("bin/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > \"" + box.File("opened.tmp") +
-                                  "\"\nmv \"" + box.File("opened.tmp") + "\" \"" + box.File("opened") +
-                                  "\"\n");
-    chmod(box.File("bin/xdg-open").c_str(), 0755);
-    std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
-    setenv("PATH", (box.File("bin") + ":" + oldPath).c_str(), 1);
+// A recording stand-in for xdg-open, first on PATH while it lives: it writes
+// its argument to <sandbox>/opened and ends with `status` (3: no program).
+class XdgOpenStandIn {
+public:
+    XdgOpenStandIn(const Sandbox &box, int status) {
+        box.Write("bin/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > \"" + box.File("opened.tmp") + "\"\nmv \"" +
+                                      box.File("opened.tmp") + "\" \"" + box.File("opened") + "\"\nexit " +
+                                      std::to_string(status) + "\n");
+        chmod(box.File("bin/xdg-open").c_str(), 0755);
+        oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+        setenv("PATH", (box.File("bin") + ":" + oldPath).c_str(), 1);
+    }
+    ~XdgOpenStandIn() { setenv("PATH", oldPath.c_str(), 1); }
 
+private:
+    std::string oldPath;
+};
+
+TEST_F(Downloads, OpenHandsOverAFileThatOutlivesTheProgram) {
+    XdgOpenStandIn opener(box, 0);
     g_settings.NZB_Exec = 1;
     std::string url = server.Url("/file");
-    bool delivered = DownloadFile(url.c_str(), false);
-    setenv("PATH", oldPath.c_str(), 1);
-    EXPECT_TRUE(delivered);
-    ASSERT_TRUE(WaitFor([&] { return box.Exists("opened"); }));
-    std::string temp = DownloadTempPath(url.c_str(), false);
-    EXPECT_EQ(temp, box.Read("opened"));
-    EXPECT_EQ(content, ReadFileBytes(temp));  // opened where it is
+    EXPECT_TRUE(DownloadFile(url.c_str(), false));
+    ASSERT_TRUE(box.Exists("opened"));  // its verdict was awaited
+    std::string kept = Handed(fs::path(DownloadTempPath(url.c_str(), false)).filename().string());
+    EXPECT_EQ(kept, box.Read("opened"));
+    PlatformRemovePrivateTempFolder();  // what exit does
+    EXPECT_EQ(content, ReadFileBytes(kept));
+    struct stat st;
+    ASSERT_EQ(0, stat(fs::path(kept).parent_path().c_str(), &st));
+    EXPECT_EQ(0700u, st.st_mode & 0777);
     EXPECT_TRUE(fs::is_empty(box.File("nzb")));
-    EXPECT_EQ("Downloaded " + url, LastDownloadLine());
-    EXPECT_TRUE(frontEnd.Balloons().empty());
+    EXPECT_EQ("Opened NZB with the default application: " + kept, LastDownloadLine());
+    std::string name = fs::path(kept).filename().string();
+    EXPECT_EQ(std::vector<std::wstring>{L"Opened NZB with the default application: " +
+                                        std::wstring(name.begin(), name.end())},
+              frontEnd.Balloons());
+
+    // Files handed over days ago are removed at a later start; newer ones stay.
+    box.Write("cache/Quillon/opened/old.nzb", "old");
+    fs::last_write_time(Handed("old.nzb"), fs::file_time_type::clock::now() - std::chrono::hours(24 * 8));
+    RemoveOldHandedFiles(std::time(nullptr));
+    EXPECT_FALSE(fs::exists(Handed("old.nzb")));
+    EXPECT_TRUE(fs::exists(kept));
 }
 
 #endif
+
+TEST_F(Downloads, OpenWithoutAProgramFailsLoudlyAndKeepsTheFile) {
+#ifdef _WIN32
+    const std::string name = "release.qlnnoprogram";  // no program is associated with it
+#else
+    const std::string name = "release.nzb";
+    XdgOpenStandIn opener(box, 3);  // xdg-open's answer when nothing handles the type
+#endif
+    g_settings.NZB_Exec = 1;
+    box.Write("work/" + name, "nzb");
+    EXPECT_FALSE(HandleNzbFile(Native(box.File("work/" + name)).c_str()));
+    std::string line = "Error opening NZB with the default application: no program took " + Handed(name);
+    EXPECT_EQ(line, LastDownloadLine());
+    EXPECT_TRUE(HasText(LogTarget::Log, line));
+    EXPECT_EQ("nzb", ReadFileBytes(Handed(name)));
+    EXPECT_TRUE(frontEnd.Balloons().empty());
+    fs::remove(Handed(name));
+}
 
 TEST_F(Downloads, HandleNzbFileWithABarePath) {
     // A name without any folder is moved under its whole text.

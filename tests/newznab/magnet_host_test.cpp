@@ -32,7 +32,7 @@ TEST(MagnetEntry, PluginsCanAskWhetherTheHostHasIt) {
     QLN_PLUGIN *marker = api->GetLoadedPlugin(QLN_HOST_ENTRY_PROBE - 19);
     ASSERT_NE(marker, nullptr);
     EXPECT_NE(marker->version, QLN_INTERFACE_VERSION) << "the marker is never taken for a plugin";
-    EXPECT_EQ(api->GetLoadedPlugin(QLN_HOST_ENTRY_PROBE - 20), nullptr);
+    EXPECT_EQ(api->GetLoadedPlugin(QLN_HOST_ENTRY_PROBE - QLN_HOST_ENTRY_COUNT), nullptr);
     EXPECT_EQ(api->GetLoadedPlugin(-1), nullptr);
     // A host from before the entry answers null for every negative index.
     QLN_HOST_API older = *api;

@@ -139,6 +139,18 @@ TEST_F(EzRss, ItemsWithoutUsableLinkStayMarkedAndTheWalkGoesOn) {
     EXPECT_THAT(host->CallsStartingWith("MarkSeen"), IsEmpty());
 }
 
+TEST_F(EzRss, AFailedDeliveryIsUnmarkedWhereTheHostCan) {
+    server.Serve(kSearchPath, RssFeed({RssItem("The Show 3x07 no link", nullptr),
+                                       RssItem("The Show 3x07 fails", "http://t/fails"),
+                                       RssItem("The Show 3x07 works", "http://t/works")}));
+    host->takesBackMarks = true;
+    host->downloadResult = [](const std::string &url, bool) { return url != "http://t/fails"; };
+    EXPECT_TRUE(Search(MakeShow("The Show"), 3, 7));
+    EXPECT_THAT(host->CallsStartingWith("UnmarkSeen"), ElementsAre("UnmarkSeen The Show 3x07 fails"));
+    // Marked on purpose (nothing to fetch) stays marked.
+    EXPECT_THAT(host->seen, ElementsAre("The Show 3x07 no link", "The Show 3x07 works"));
+}
+
 TEST_F(EzRss, OutTxtHoldsTheExactBytesOfEachSuccessfulAnswer) {
     std::string answer = RssFeed({RssItem("Other 1x01", "http://t/x")}) + std::string("\r\n\xff tail", 8);
     server.Serve(kSearchPath, answer);

@@ -75,7 +75,15 @@ int LogDownload(const char *format, ...) {
 }
 void SetStatusText(const wchar_t *, int) {}
 int GetPluginCount() { return 0; }
-QLN_PLUGIN *GetLoadedPlugin(int) { return nullptr; }
+bool UnmarkSeen(const char *key) {
+    gHost->calls.push_back(std::string("UnmarkSeen ") + key);
+    return gHost->seen.erase(key) != 0;
+}
+QLN_PLUGIN probeMarker{};
+QLN_PLUGIN *GetLoadedPlugin(int n) {
+    bool unmarkProbe = n == QLN_HOST_ENTRY_PROBE - int(offsetof(QLN_HOST_API, UnmarkSeen) / sizeof(void *));
+    return unmarkProbe && gHost->takesBackMarks ? &probeMarker : nullptr;
+}
 
 // Forwards to libcurl by the option's argument kind and records the option.
 // Its signature is libcurl's own, an enum before the "...", as libcurl's
@@ -150,6 +158,7 @@ FakeHost::FakeHost(const std::string &dataFolder, const std::string &pluginsIniP
     api.GetLoadedPlugin = GetLoadedPlugin;
     api.Curl = &curl;
     api.Mem = nullptr;
+    api.UnmarkSeen = UnmarkSeen;
 }
 
 FakeHost::~FakeHost() {

@@ -37,6 +37,9 @@ public:
     std::vector<std::string> downloadedUrls;
     // Result of DownloadFile; true for every URL unless replaced.
     std::function<bool(const std::string &url, bool torrent)> downloadResult;
+    // True: the table has UnmarkSeen (recorded as "UnmarkSeen <key>") and
+    // answers its probe; false: a host from before that entry.
+    bool takesBackMarks = false;
     // Options passed to curl_easy_setopt, in order, across all handles.
     std::vector<CurlOptionSet> curlOptions;
 

@@ -1,6 +1,7 @@
 // The frame's guard around the entry points the host calls through the C
 // contract: no exception may leave a plugin.
 #include "fake_host.h"
+#include "fetch.h"
 #include "frame.h"
 
 #include <sandbox.h>
@@ -42,6 +43,25 @@ TEST_F(EntryGuard, ResultPassesThroughWithoutALine) {
 TEST(EntryGuardWithoutHost, StaysQuietBeforeInit) {
     FrameSetHost(nullptr);
     EXPECT_FALSE(GuardEntry("P", "Configure", false, []() -> bool { throw std::bad_alloc(); }));
+}
+
+CURLcode AbortedByTheHost(CURL *) { return CURLE_ABORTED_BY_CALLBACK; }
+CURLcode Refused(CURL *) { return CURLE_COULDNT_CONNECT; }
+
+// The host ends a transfer only on Stop Scan or exit, and logs that itself.
+TEST_F(EntryGuard, ATransferTheHostStoppedIsNoFailureToReport) {
+    QLN_CURL_API curl = *host.Api()->Curl;
+    QLN_HOST_API api = *host.Api();
+    api.Curl = &curl;
+    FrameSetHost(&api);
+    ReceiveBuffer answer;
+    curl.curl_easy_perform = AbortedByTheHost;
+    EXPECT_EQ(FetchResult::Failed, FetchToMemory("http://127.0.0.1:9/", FetchOptions(), answer));
+    EXPECT_THAT(host.log, IsEmpty());
+    curl.curl_easy_perform = Refused;
+    EXPECT_EQ(FetchResult::Failed, FetchToMemory("http://127.0.0.1:9/", FetchOptions(), answer));
+    EXPECT_THAT(host.log, ElementsAre(std::string("Error downloading URL: ") +
+                                      curl_easy_strerror(CURLE_COULDNT_CONNECT) + "\n"));
 }
 
 } // namespace

@@ -10,9 +10,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <sys/stat.h>
 #ifndef _WIN32
@@ -165,14 +167,55 @@ TEST(Folders, PrivateTempFolder) {
     PlatformRemoveStaleTempFolders();
     EXPECT_FALSE(PlatformFolderExists((root + "999999999").c_str()));
     EXPECT_TRUE(PlatformFileExists(file.c_str()));
+    // Exit removes the per-user folder too once nothing else is in it.
+    ASSERT_EQ(mkdir((root + "1").c_str(), 0700), 0);  // a copy that still runs
     PlatformRemovePrivateTempFolder();
     EXPECT_FALSE(PlatformFolderExists(out));
+    EXPECT_TRUE(PlatformFolderExists(root.c_str()));
+    rmdir((root + "1").c_str());
+    ASSERT_TRUE(PlatformPrivateTempFolder(out, sizeof out));
+    PlatformRemovePrivateTempFolder();
+    EXPECT_FALSE(PlatformFolderExists(root.c_str()));
+    EXPECT_EQ(PlatformTakeTempFolderNotice(), "");
+}
 
-    // A per-user folder that is a link (planted by someone else) is refused.
-    std::filesystem::remove_all(root);
-    ASSERT_EQ(symlink(box.Path().c_str(), root.substr(0, root.size() - 1).c_str()), 0);
-    EXPECT_FALSE(PlatformPrivateTempFolder(out, sizeof out));
-    EXPECT_STREQ(out, "");
+TEST(Folders, UnsafePerUserTempFolderIsReplacedByAFreshOneWithOneNotice) {
+    Sandbox box;
+    std::string name = "quillon-" + std::to_string(geteuid());
+    std::filesystem::create_directories(box.File("elsewhere"));
+    // What another user may plant under the name, one temporary folder each.
+    std::vector<std::pair<std::string, std::string>> plants = {{"file", "it is not a folder"},
+                                                               {"link", "it is a symbolic link"}};
+    if (geteuid() == 0)
+        plants.push_back({"foreign", "it belongs to another user"});
+    for (const auto &[kind, reason] : plants) {
+        std::string planted = box.File(kind + "/" + name);
+        if (kind == "file")
+            box.Write(kind + "/" + name, "x");
+        std::filesystem::create_directories(box.File(kind));
+        if (kind == "link") {
+            ASSERT_EQ(symlink(box.File("elsewhere").c_str(), planted.c_str()), 0);
+        }
+        if (kind == "foreign") {
+            ASSERT_EQ(mkdir(planted.c_str(), 0777), 0);
+            ASSERT_EQ(chown(planted.c_str(), 4242, 4242), 0);
+            chmod(planted.c_str(), 0777);
+        }
+        ScopedEnv tmp("TMPDIR", box.File(kind).c_str());
+        char out[1024];
+        ASSERT_TRUE(PlatformPrivateTempFolder(out, sizeof out)) << kind;
+        std::string fresh = std::string(out).substr(0, std::string(out).rfind('/', strlen(out) - 2));
+        EXPECT_EQ(fresh.substr(0, planted.size() + 1), planted + "-") << kind;
+        struct stat st;
+        ASSERT_EQ(lstat(fresh.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISDIR(st.st_mode));
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+        EXPECT_EQ(PlatformTakeTempFolderNotice(), "The temporary folder " + planted + " cannot be used (" + reason +
+                                                      "); downloads go to " + fresh + " instead.");
+        EXPECT_EQ(PlatformTakeTempFolderNotice(), "");  // said once
+        PlatformRemovePrivateTempFolder();
+        EXPECT_FALSE(PlatformFolderExists(fresh.c_str()));
+    }
 }
 
 #endif
@@ -255,6 +298,19 @@ TEST(Open, StartsXdgOpenFromPathDetached) {
     // Not our child: nothing is left for us to wait for.
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
+}
+
+TEST(Open, XdgOpenThatFindsNoProgramFailsOneThatKeepsRunningSucceeds) {
+    Sandbox box;
+    const char *oldPath = getenv("PATH");
+    ScopedEnv path("PATH", (box.File("bin") + ":" + (oldPath ? oldPath : "/usr/bin:/bin")).c_str());
+    box.Write("bin/xdg-open", "#!/bin/sh\nexit 3\n");  // no program for the type
+    chmod(box.File("bin/xdg-open").c_str(), 0755);
+    EXPECT_FALSE(PlatformOpen("/downloads/a.nzb"));
+    std::filesystem::remove(box.File("bin/xdg-open"));
+    box.Write("bin/xdg-open", "#!/bin/sh\nexec sleep 5 </dev/null >/dev/null 2>&1\n");  // waits for the program it started
+    chmod(box.File("bin/xdg-open").c_str(), 0755);
+    EXPECT_TRUE(PlatformOpen("/downloads/a.nzb"));
 }
 
 TEST(Open, FailsWhenXdgOpenCannotBeStarted) {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <system_error>
 
@@ -16,6 +17,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 extern char **environ;
@@ -152,22 +154,56 @@ void PlatformTempFolder(char *out, size_t size) {
 
 namespace {
 
+std::mutex g_tempLock;
+std::string g_tempFallback;  // the mkdtemp folder once the expected one was refused
+std::string g_tempRefused;   // the folder it stands in for
+std::string g_tempNotice;    // said once through PlatformTakeTempFolderNotice
+
+// Why the per-user folder `root` cannot be used; empty when it is safe (a
+// real folder of this user that nobody else can enter).
+std::string UnsafeReason(const std::string &root) {
+    if (mkdir(root.c_str(), 0700) != 0 && errno != EEXIST)
+        return std::strerror(errno);
+    // lstat on the name without a trailing '/': a link planted under our name
+    // is refused, not followed.
+    struct stat st;
+    if (lstat(root.c_str(), &st) != 0)
+        return std::strerror(errno);
+    if (S_ISLNK(st.st_mode))
+        return "it is a symbolic link";
+    if (!S_ISDIR(st.st_mode))
+        return "it is not a folder";
+    if (st.st_uid != geteuid())
+        return "it belongs to another user";
+    if ((st.st_mode & 077) != 0 && chmod(root.c_str(), 0700) != 0)
+        return "others can enter it";
+    return std::string();
+}
+
 // "<temp>/quillon-<uid>/" after making sure it is this user's own folder with
-// no access for others; empty when it cannot be made so.
+// no access for others; else this run's mkdtemp folder beside it. Empty when
+// neither can be had.
 std::string PrivateTempRoot() {
     char temp[4096];
     PlatformTempFolder(temp, sizeof temp);
     std::string root = std::string(temp) + "quillon-" + std::to_string(static_cast<unsigned long>(geteuid()));
-    if (mkdir(root.c_str(), 0700) != 0 && errno != EEXIST)
-        return std::string();
-    // lstat on the name without a trailing '/': a link planted under our name
-    // is refused, not followed.
+    std::lock_guard<std::mutex> hold(g_tempLock);
     struct stat st;
-    if (lstat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid())
+    if (!g_tempFallback.empty() && g_tempRefused == root && lstat(g_tempFallback.c_str(), &st) == 0 &&
+        S_ISDIR(st.st_mode) && st.st_uid == geteuid())
+        return g_tempFallback;
+    g_tempFallback.clear();
+    std::string reason = UnsafeReason(root);
+    if (reason.empty())
+        return root + "/";
+    std::string pattern = root + "-XXXXXX";
+    if (!mkdtemp(pattern.data()))
         return std::string();
-    if ((st.st_mode & 077) != 0 && chmod(root.c_str(), 0700) != 0)
-        return std::string();
-    return root + "/";
+    g_tempFallback = pattern + "/";
+    g_tempRefused = root;
+    g_tempNotice = "The temporary folder " + root + " cannot be used (" + reason + "); downloads go to " +
+                   pattern + " instead.";
+    return g_tempFallback;
 }
 
 // Removes `path` and, for a folder, everything below it; links are removed,
@@ -215,8 +251,44 @@ void PlatformRemoveStaleTempFolders() {
 
 void PlatformRemovePrivateTempFolder() {
     std::string root = PrivateTempRoot();
-    if (!root.empty())
-        RemoveTree(root + std::to_string(static_cast<long>(getpid())));
+    if (root.empty())
+        return;
+    RemoveTree(root + std::to_string(static_cast<long>(getpid())));
+    // Only an empty folder goes: another copy's folder may still be inside.
+    root.pop_back();
+    rmdir(root.c_str());
+}
+
+std::string PlatformTakeTempFolderNotice() {
+    std::lock_guard<std::mutex> hold(g_tempLock);
+    std::string notice;
+    notice.swap(g_tempNotice);
+    return notice;
+}
+
+bool PlatformHandedFolder(const char *app, char *out, size_t size) {
+    const char *xdg = getenv("XDG_CACHE_HOME");
+    const char *home = getenv("HOME");
+    auto withoutSlashes = [](std::string path) {
+        while (!path.empty() && path.back() == '/')
+            path.pop_back();
+        return path;
+    };
+    std::string base;
+    if (xdg && xdg[0] == '/')
+        base = withoutSlashes(xdg);
+    else if (home && home[0] == '/')
+        base = withoutSlashes(home) + "/.cache";
+    if ((base.empty() && !(xdg && xdg[0] == '/')) || !app || !*app) {
+        CopyOut("", out, size);
+        return false;
+    }
+    std::string folder = base + "/" + app + "/opened";
+    if (!MakeFolders(folder, 0700) || !CopyOut(folder + "/", out, size)) {
+        CopyOut("", out, size);
+        return false;
+    }
+    return true;
 }
 
 FILE *PlatformCreateFile(const char *path) {
@@ -270,8 +342,22 @@ bool PlatformOpen(const char *target) {
         char program[] = "xdg-open";
         char *argv[] = {program, const_cast<char *>(target), nullptr};
         pid_t opener;
-        int error = posix_spawnp(&opener, program, nullptr, &attr, argv, environ);
-        _exit(error == 0 ? 0 : 1);
+        if (posix_spawnp(&opener, program, nullptr, &attr, argv, environ) != 0)
+            _exit(1);
+        // xdg-open that finds no program for the type ends at once with a
+        // failure; one still running after a moment has handed the file on
+        // (a program it waits for has it). Leaving then makes it init's child.
+        for (int waited = 0; waited < kOpenVerdictMs; waited += 50) {
+            int status = 0;
+            pid_t done = waitpid(opener, &status, WNOHANG);
+            if (done == opener)
+                _exit(WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1);
+            if (done < 0 && errno != EINTR)
+                break;
+            struct timespec slice = {0, 50 * 1000 * 1000};
+            nanosleep(&slice, nullptr);
+        }
+        _exit(0);
     }
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include <fcntl.h>
@@ -119,19 +120,42 @@ FILE *StreamOf(HANDLE handle, int flags, const char *mode) {
     return stream;
 }
 
+std::atomic<unsigned> g_counter{0};
+std::mutex g_tempLock;
+std::string g_tempFallback;  // this run's own folder once the expected one was refused
+std::string g_tempRefused;   // the folder it stands in for
+std::string g_tempNotice;    // said once through PlatformTakeTempFolderNotice
+
 // "<temp>quillon\": the per-user folder that holds the per-process ones. The
-// temporary folder itself is already the user's own.
+// temporary folder itself is already the user's own. When that name is taken
+// by a file or a link, a fresh folder "<temp>quillon-<pid>-<n>\" serves this run.
 std::string PrivateTempRoot() {
     char temp[1024];
     PlatformTempFolder(temp, sizeof temp);
     std::string root = std::string(temp) + "quillon";
-    if (!PlatformMakeFolder(root.c_str()))
-        return std::string();
-    DWORD attributes = Attributes(root.c_str());
-    // A link or junction planted under our name is refused, not followed.
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        return std::string();
-    return root + "\\";
+    std::lock_guard<std::mutex> hold(g_tempLock);
+    std::string result = g_tempRefused == root ? g_tempFallback : std::string();
+    if (result.empty()) {
+        bool made = PlatformMakeFolder(root.c_str());
+        DWORD attributes = Attributes(root.c_str());
+        // A link or junction planted under our name is refused, not followed.
+        if (made && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            result = root + "\\";
+        } else {
+            const char *reason = !made ? "it is not a folder" : "it is a link";
+            for (int attempt = 0; attempt < 100 && result.empty(); ++attempt) {
+                std::string fresh = root + "-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                    std::to_string(g_counter.fetch_add(1));
+                if (CreateDirectoryW(Wide(fresh.c_str()).c_str(), nullptr)) {
+                    g_tempFallback = result = fresh + "\\";
+                    g_tempRefused = root;
+                    g_tempNotice = "The temporary folder " + root + " cannot be used (" + reason +
+                                   "); downloads go to " + fresh + " instead.";
+                }
+            }
+        }
+    }
+    return result;
 }
 
 // Removes a folder and everything below it; links are removed, not followed.
@@ -168,8 +192,6 @@ bool ProcessRuns(DWORD pid) {
     CloseHandle(process);
     return runs;
 }
-
-std::atomic<unsigned> g_counter{0};
 
 }  // namespace
 
@@ -239,8 +261,40 @@ void PlatformRemoveStaleTempFolders() {
 
 void PlatformRemovePrivateTempFolder() {
     std::string root = PrivateTempRoot();
-    if (!root.empty())
-        RemoveTree(Wide((root + std::to_string(GetCurrentProcessId())).c_str()));
+    if (root.empty())
+        return;
+    RemoveTree(Wide((root + std::to_string(GetCurrentProcessId())).c_str()));
+    // Only an empty folder goes: another copy's folder may still be inside.
+    root.pop_back();
+    RemoveDirectoryW(Wide(root.c_str()).c_str());
+}
+
+std::string PlatformTakeTempFolderNotice() {
+    std::lock_guard<std::mutex> hold(g_tempLock);
+    std::string notice;
+    notice.swap(g_tempNotice);
+    return notice;
+}
+
+bool PlatformHandedFolder(const char *app, char *out, size_t size) {
+    std::string folder;
+    PWSTR base = nullptr;
+    if (app && *app && SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, &base)))
+        folder = Narrow(base);
+    CoTaskMemFree(base);
+    if (folder.empty()) {
+        CopyOut("", out, size);
+        return false;
+    }
+    WithBackslash(folder);
+    folder += app;
+    std::string handed = folder + "\\opened";
+    if (!PlatformMakeFolder(folder.c_str()) || !PlatformMakeFolder(handed.c_str()) ||
+        !CopyOut(handed + "\\", out, size)) {
+        CopyOut("", out, size);
+        return false;
+    }
+    return true;
 }
 
 FILE *PlatformCreateFile(const char *path) {

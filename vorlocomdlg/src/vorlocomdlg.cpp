@@ -4,14 +4,21 @@
 #include "dialogs.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
+#include <QShowEvent>
 #include <QString>
 #include <QStringList>
+#include <QStyle>
 #include <QThread>
+#include <QTreeView>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <cwchar>
@@ -100,6 +107,23 @@ QString WithExtension(const QString &path, const QString &extension) {
     return path + extension;
 }
 
+// The details view sizes its "Date Modified" column for a short date of its
+// own, narrower than the column's title and than the dates the file list
+// shows in the user's format: both were cut.
+void WidenDateColumn(QFileDialog *dialog) {
+    const int column = 3;
+    auto *details = dialog->findChild<QTreeView *>(QStringLiteral("treeView"));
+    if (!details || details->header()->count() <= column)
+        return;
+    const QString widest =
+        QLocale::system().toString(QDateTime(QDate(2000, 12, 28), QTime(23, 58, 58)), QLocale::ShortFormat);
+    const int margin = 2 * details->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, details) +
+                       details->fontMetrics().averageCharWidth();
+    QHeaderView *header = details->header();
+    header->resizeSection(column, std::max(header->sectionSizeHint(column),
+                                           details->fontMetrics().horizontalAdvance(widest) + margin));
+}
+
 // The file dialog. Saving, it asks before replacing the file that will really
 // be written: the typed name with the selected filter's extension ("mine"
 // with "*.qlnshow" selected is mine.qlnshow), which is also the name it
@@ -113,6 +137,12 @@ public:
     QString Chosen() const { return chosen.isEmpty() ? selectedFiles().value(0) : chosen; }
 
 protected:
+    // The toolkit makes the dialog's views only when it is shown.
+    void showEvent(QShowEvent *event) override {
+        QFileDialog::showEvent(event);
+        WidenDateColumn(this);
+    }
+
     void accept() override {
         chosen.clear();
         const QStringList files = selectedFiles();

@@ -5,7 +5,8 @@
 // platform_win32.cpp on Windows, where paths are UTF-8 (UTF-16 at the system
 // calls), folders end in a backslash, the data folder is "%APPDATA%\<app>\",
 // the temporary folder is GetTempPathW's, the private one "<temp>quillon\<pid>\",
-// PlatformOpen is ShellExecuteW "open", moves are MoveFileExW without
+// the handed-files folder "%LOCALAPPDATA%\<app>\opened\", PlatformOpen is
+// ShellExecuteW "open", moves are MoveFileExW without
 // replacing, and the instance lock is LockFileEx on the file's first byte.
 #pragma once
 
@@ -32,11 +33,25 @@ void PlatformTempFolder(char *out, size_t size);
 // is created 0700 as well. Nobody else can create names in it. Writes "" and
 // returns false when it cannot be made safe or does not fit `size`.
 bool PlatformPrivateTempFolder(char *out, size_t size);
+// When "<temp>/quillon-<uid>/" is not safe (a file, a link, a folder of
+// another user or one others can enter), a fresh folder made by mkdtemp
+// ("<temp>/quillon-<uid>-XXXXXX/") takes its place for the rest of the run.
 // Removes the per-process folders of this user's earlier runs that are no
 // longer running (whatever they left inside). Running processes' folders stay.
 void PlatformRemoveStaleTempFolders();
-// Removes this process's private temporary folder and what it holds.
+// Removes this process's private temporary folder and what it holds, then
+// the per-user folder around it when nothing else is left in it.
 void PlatformRemovePrivateTempFolder();
+// Once per run, after the expected per-user temporary folder was found
+// unsafe: a sentence naming it, the reason and the folder used instead.
+// Empty otherwise, and on every later call.
+std::string PlatformTakeTempFolderNotice();
+// The folder that keeps files handed to other programs (which may read them
+// long after this process has ended): $XDG_CACHE_HOME (or $HOME/.cache when
+// unset or not absolute) with "/<app>/opened/" appended, the missing folders
+// created 0700. Nothing removes it at exit. Writes "" and returns false when
+// it cannot be made or does not fit `size`.
+bool PlatformHandedFolder(const char *app, char *out, size_t size);
 // Creates `path` for writing in binary mode, exclusively (fails with EEXIST
 // when any file or link of that name exists) and readable by this user only
 // (0600). NULL with errno set on failure.
@@ -82,8 +97,11 @@ FILE *PlatformOpenFile(const char *path, const char *mode);
 void PlatformProgramFolder(char *out, size_t size);
 
 // Starts `xdg-open target` detached (found through PATH, in its own session,
-// never a child of the caller) and does not wait for it. False only when the
-// process could not be started (e.g. no xdg-open on PATH).
+// never a child of the caller). Waits up to kOpenVerdictMs for its exit
+// status: false when it could not be started (no xdg-open on PATH) or ended
+// with a failure (no program for the type), true when it succeeded or is
+// still running then (a program that keeps it waiting has the file).
+constexpr int kOpenVerdictMs = 3000;
 bool PlatformOpen(const char *target);
 
 // Moves a file, never replacing an existing destination. Falls back to copy
