@@ -95,15 +95,16 @@ void LogEntryFailure(const char *plugin, const char *entry, const char *reason) 
         gHost->Log("[%s] %s stopped: %s\n", plugin, entry, reason);
 }
 
-bool HasEpisodeTag(const char *title, const char *tag) {
-    if (!title || !tag || !*tag)
-        return false;
-    for (const char *at = FindNoCase(title, tag); at; at = FindNoCase(at + 1, tag)) {
-        const char *before = at;
-        while (before > title && before[-1] == '0')
-            --before;
-        if (before == title || !std::isdigit(static_cast<unsigned char>(before[-1])))
-            return true;
-    }
-    return false;
+ShowNames NamesOfShow(const Show *show) {
+    ShowNames names;
+    names.names.push_back(BoundedText(show->ShowName, sizeof show->ShowName));
+    return names;
+}
+
+bool IsWantedRelease(const char *title, const Show *show, int season, int episode) {
+    return IsReleaseOf(title, NamesOfShow(show), season, episode);
+}
+
+bool HoldsEpisode(const char *title, int season, int episode) {
+    return ReadReleaseTitle(title).Holds(season, episode);
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <quillon/plugin.h>
+#include <vorlo/release.h>
 
 #include <exception>
 #include <new>
@@ -74,7 +75,13 @@ Result GuardEntry(const char *plugin, const char *entry, Result failure, Body bo
     return failure;
 }
 
-// True when `tag` ("3x07", "S03E07", ...) occurs in `title`, letter case
-// ignored, where the digits right before it, if any, are all zeros: 03x07 and
-// S03x07 are season 3 as well, but 13x07 is season 13 and never taken for 3x07.
-bool HasEpisodeTag(const char *title, const char *tag);
+// The names under which a show's releases are taken: for now only the name
+// the user typed (ShowName).
+ShowNames NamesOfShow(const Show *show);
+// True when `title` names the show (NamesOfShow) and holds episode `episode`
+// of season `season`, read with ReadReleaseTitle: the rule of the plugins
+// whose service searches by words.
+bool IsWantedRelease(const char *title, const Show *show, int season, int episode);
+// True when `title` holds the episode, whatever show it names: the rule of
+// the plugins whose service already searched for the show's exact name.
+bool HoldsEpisode(const char *title, int season, int episode);

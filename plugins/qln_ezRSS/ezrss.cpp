@@ -1,5 +1,5 @@
 // qln_ezRSS: searches the ezRSS torrent feed for a show's exact name and
-// takes every unseen item whose title names the wanted episode, handing each
+// takes every unseen item whose title holds the wanted episode, handing each
 // torrent link to the host. Always ready; no settings but the service address.
 #include "frame.h"
 #include "rss.h"
@@ -53,10 +53,6 @@ bool RunSearch(const Show *show, int season, int episode) {
     if (show->HD_Only)
         url += "&quality=720P";
 
-    char longTag[32], shortTag[32];
-    std::snprintf(longTag, sizeof longTag, "%dx%02d", season, episode);
-    std::snprintf(shortTag, sizeof shortTag, "%dx%d ", season, episode);
-
     bool delivered = false;
     RssSearch search;
     search.onAnswer = KeepLastAnswer;
@@ -64,7 +60,9 @@ bool RunSearch(const Show *show, int season, int episode) {
         const char *release = ReleaseName(item);
         if (!release)
             return true;
-        if (!HasEpisodeTag(release, longTag) && !HasEpisodeTag(release, shortTag))
+        // The service matched the show's exact name; the title need only
+        // hold the episode.
+        if (!HoldsEpisode(release, season, episode))
             return true;
         if (!IsNewRelease(release))
             return true;

@@ -1,7 +1,8 @@
 // qln_generic: search plugins made from URL templates. Each plugin is a
 // template with the marker "%search%" that RunTemplateSearch fills with the
 // show's search term; the answer's items are tried in order until one file
-// has been delivered. The library offers one plugin, for NZBIndex.
+// has been delivered. Items whose title names an episode are tried only when
+// it is the wanted episode of the wanted show. The library offers one plugin, for NZBIndex.
 #include "frame.h"
 #include "rss.h"
 
@@ -56,7 +57,13 @@ bool RunTemplateSearch(const char *urlTemplate, FileKind kind, const Show *show,
     RssSearch search;
     search.visitItem = [&](const TiXmlElement &item) {
         const char *release = ReleaseName(item);
-        if (!release || !IsNewRelease(release))
+        if (!release)
+            return true;
+        // A title in which an episode can be read must name the show and
+        // the episode; one without (a bare file subject) is taken as listed.
+        if (ReadReleaseTitle(release).hasEpisode && !IsWantedRelease(release, show, season, episode))
+            return true;
+        if (!IsNewRelease(release))
             return true;
         host->MarkSeen(release);
         const char *link = nullptr;

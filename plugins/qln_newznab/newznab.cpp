@@ -469,9 +469,8 @@ bool SearchRow(Row &row, const Show *show, int season, int episode) {
     if (!LearnCapabilities(row) || !MayRequest(row, Budget::Api))
         return false;
 
-    char longTag[32], shortTag[32];
+    char longTag[32];
     std::snprintf(longTag, sizeof longTag, "S%02dE%02d", season, episode);
-    std::snprintf(shortTag, sizeof shortTag, "%dx%02d", season, episode);
     std::string words = BoundedText(show->ShowName, sizeof show->ShowName);
     std::string keywords = BoundedText(show->Keywords, sizeof show->Keywords);
     if (!keywords.empty())
@@ -501,7 +500,9 @@ bool SearchRow(Row &row, const Show *show, int season, int episode) {
     }
     FreeReceived(exchange.body);
     for (const ResultItem &item : items) {
-        if (!HasEpisodeTag(item.title.c_str(), longTag) && !HasEpisodeTag(item.title.c_str(), shortTag))
+        // The indexer's word search also lists other shows and other
+        // episodes: only a title naming the show and the episode is taken.
+        if (!IsWantedRelease(item.title.c_str(), show, season, episode))
             continue;
         if (host->IsSeen(item.title.c_str()))
             continue;

@@ -79,22 +79,21 @@ void ReportNotDownloaded(const char *name, const char *reason) {
 }
 
 // A release name fits when it is unseen, holds the show's name as typed and
-// one of the two episode tags.
-bool FitsEpisode(const char *release, const std::string &showName, const char *longTag,
-                 const char *shortTag) {
+// the wanted episode as the shared reading of release titles finds it.
+bool FitsEpisode(const char *release, const std::string &showName, int season, int episode) {
     if (FrameHost()->IsSeen(release))
         return false;
     if (!FindNoCase(release, showName.c_str()))
         return false;
-    return HasEpisodeTag(release, longTag) || HasEpisodeTag(release, shortTag);
+    return HoldsEpisode(release, season, episode);
 }
 
 // Reads the search answer's lines into `result` until a release name was
 // accepted and an id is present. Lines end at "\r" or "\n"; the empty lines
 // between them are passed over like every line without ":". One pass over
 // the answer: it may be megabytes long.
-void ReadSearchAnswer(char *answer, const std::string &showName, const char *longTag,
-                      const char *shortTag, SearchResult &result) {
+void ReadSearchAnswer(char *answer, const std::string &showName, int season, int episode,
+                      SearchResult &result) {
     char *line = answer;
     for (;;) {
         // Found by hand, not with a string function that would measure the
@@ -113,7 +112,7 @@ void ReadSearchAnswer(char *answer, const std::string &showName, const char *lon
             if (StrICmp(key, "error") == 0)
                 CopyText(result.text, value);
             else if (StrICmp(key, "NZBNAME") == 0) {
-                if (FitsEpisode(value, showName, longTag, shortTag))
+                if (FitsEpisode(value, showName, season, episode))
                     CopyText(result.text, value);
             } else if (StrICmp(key, "nzbid") == 0)
                 result.releaseId = std::strtoull(value, nullptr, 10);
@@ -125,8 +124,8 @@ void ReadSearchAnswer(char *answer, const std::string &showName, const char *lon
 }
 
 // One search call. True when an answer was received and read into `result`.
-bool SearchOnce(const std::string &url, const std::string &showName, const char *longTag,
-                const char *shortTag, SearchResult &result) {
+bool SearchOnce(const std::string &url, const std::string &showName, int season, int episode,
+                SearchResult &result) {
     result = SearchResult();
     FetchOptions options;
     options.followRedirects = false;
@@ -137,7 +136,7 @@ bool SearchOnce(const std::string &url, const std::string &showName, const char 
     if (FetchToMemory(url.c_str(), options, guard.answer) != FetchResult::Ok)
         return false;
     if (guard.answer.data)
-        ReadSearchAnswer(guard.answer.data, showName, longTag, shortTag, result);
+        ReadSearchAnswer(guard.answer.data, showName, season, episode, result);
     return true;
 }
 
@@ -297,7 +296,7 @@ bool RunSearch(const Show *show, int season, int episode) {
     bool delivered = false;
     while (retry && !host->IsShuttingDown()) {
         SearchResult result;
-        if (!SearchOnce(url, name, longTag, shortTag, result))
+        if (!SearchOnce(url, name, season, episode, result))
             break;
         retry = false;
         if (result.releaseId != 0 && result.text[0]) {

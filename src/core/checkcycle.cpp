@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "checkstate.h"
 #include "clock.h"
@@ -17,11 +18,40 @@
 #include "settings.h"
 #include "showlist.h"
 #include "tvmaze.h"
+#include "vorlo/lock.h"
+#include "vorlo/release.h"
 
 namespace {
 
 ThreadStarter threadStarter = nullptr;
 std::atomic<long> completedPasses{0};
+
+// The release names plugins marked seen during the Search call that runs
+// now (`recording`), and those of the last call that delivered. Only the
+// check thread searches, but a plugin may mark from a thread of its own.
+Mutex marksLock;
+bool recording = false;
+std::vector<std::string> marks;
+std::vector<std::string> deliveredMarks;
+
+// The last episode of season `season` that the last delivery holds, when
+// it holds `episode`: a release of several episodes (S03E07E08) moves the
+// show past all of them. Names taken back from the seen list since (a
+// delivery that failed) do not count. `episode` when none says more.
+int LastEpisodeDelivered(int season, int episode) {
+    std::vector<std::string> names;
+    {
+        MutexHold hold(marksLock);
+        names.swap(deliveredMarks);
+    }
+    int last = episode;
+    for (const std::string &name : names) {
+        ReleaseTitle release = ReadReleaseTitle(name.c_str());
+        if (release.Holds(season, episode) && release.episodes.back() > last && IsSeen(name.c_str()))
+            last = release.episodes.back();
+    }
+    return last;
+}
 
 void CheckThreadMain(ThreadRecord *record) {
     while (!shuttingDown.load()) {
@@ -37,12 +67,14 @@ void CheckThreadMain(ThreadRecord *record) {
 // season. Advances the show and returns true on a find.
 bool SearchNext(Show *show) {
     if (show->Episode < INT_MAX && SearchEpisode(show, show->Season, show->Episode)) {
-        show->Episode += 1;
+        int last = LastEpisodeDelivered(show->Season, show->Episode);
+        show->Episode = last < INT_MAX ? last + 1 : INT_MAX;
         return true;
     }
     if (show->Season < INT_MAX && SearchEpisode(show, show->Season + 1, 1)) {
         show->Season += 1;
-        show->Episode = 2;
+        int last = LastEpisodeDelivered(show->Season, 1);
+        show->Episode = last < INT_MAX ? last + 1 : INT_MAX;
         return true;
     }
     return false;
@@ -101,12 +133,13 @@ bool SearchLinked(Show *show, const TvSchedule &schedule, bool &changed) {
     if (!SearchEpisode(show, found.season, found.number))
         return false;
     changed = true;
-    int next = NextEpisodeIndex(schedule, found.season, found.number);
+    const int last = LastEpisodeDelivered(found.season, found.number);
+    int next = NextEpisodeIndex(schedule, found.season, last);
     if (next >= 0) {
         AwaitListed(show, schedule, next);
     } else {
         // Awaited past the list: the next listing (or the end) decides.
-        show->Episode = found.number < INT_MAX ? found.number + 1 : found.number;
+        show->Episode = last < INT_MAX ? last + 1 : last;
         PauseIfEnded(show, schedule);
     }
     return true;
@@ -208,10 +241,29 @@ bool SearchEpisode(Show *show, int season, int episode) {
     for (const PluginSlot &slot : g_pluginSlots) {
         if (abortCheck.load() || shuttingDown.load())
             break;
-        if (slot.plugin && slot.enabled && slot.plugin->Search(show, season, episode))
+        if (!slot.plugin || !slot.enabled)
+            continue;
+        {
+            MutexHold hold(marksLock);
+            marks.clear();
+            recording = true;
+        }
+        bool found = slot.plugin->Search(show, season, episode);
+        MutexHold hold(marksLock);
+        recording = false;
+        if (found) {
+            deliveredMarks.swap(marks);
+            marks.clear();
             return true;
+        }
     }
     return false;
+}
+
+void NoteMarkedSeen(const char *name) {
+    MutexHold hold(marksLock);
+    if (recording && name)
+        marks.push_back(SeenKey(name));
 }
 
 void RequestScanNow() {

@@ -27,7 +27,13 @@ bool CheckTurn();
 void RunCheck();
 
 // Asks the enabled plugins in slot order for one episode until one delivers.
+// The release names the delivering plugin marked seen during that call are
+// kept: the show then moves past every episode a delivered release holds.
 bool SearchEpisode(Show *show, int season, int episode);
+
+// A plugin marked `name` seen (the host table's MarkSeen); noted while a
+// Search call of the check cycle runs.
+void NoteMarkedSeen(const char *name);
 
 // Passes ended since the program started.
 long CompletedPasses();

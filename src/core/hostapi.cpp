@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "checkcycle.h"
 #include "checkstate.h"
 #include "frontend.h"
 #include "loader.h"
@@ -137,8 +138,10 @@ void TableSetStatusText(const wchar_t *text, int part) {
 bool TableIsSeen(const char *key) { return key && IsSeen(key); }
 
 int TableMarkSeen(const char *key) {
-    if (key)
+    if (key) {
         MarkSeen(key);
+        NoteMarkedSeen(key);
+    }
     return 0;
 }
 

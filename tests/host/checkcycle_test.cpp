@@ -144,6 +144,41 @@ TEST_F(CheckCycle, SkipMovesNextSearchSixDaysPastTheSuccess) {
     EXPECT_EQ(start + 14 + kSkipSeconds, show->NextSearch);
 }
 
+// A delivered release of several episodes moves the show past all of them,
+// in the season asked and at the start of the next; names marked in the same
+// call that do not hold the asked episode, or that are no longer seen, move
+// nothing.
+TEST_F(CheckCycle, MultiEpisodeReleaseMovesTheShowPastItsLastEpisode) {
+    Script a = Load(Lib("qln_scriptA"));
+    static const QLN_HOST_API *api;
+    api = reinterpret_cast<const QLN_HOST_API *(*)()>(LibEntry(g_pluginSlots[GetPluginCount() - 1].library, "Script_Host"))();
+    Show *show = AddTestShow("Multi", 1, 2);
+    show->Catchup = 1;
+    a.Offer("Multi", 1, 2);
+    a.Offer("Multi", 2, 1);
+    static void (*takeBack)();
+    // A delivery that failed takes its seen mark back.
+    takeBack = [] {
+        MutexHold hold(SeenListLock);
+        SeenList.erase("Multi.S01E01-E09.720p");
+    };
+    a.SetHook([](const char *, int season, int episode) {
+        if (season == 1 && episode == 2) {
+            api->MarkSeen("Multi.S01E02-E04.720p");
+            api->MarkSeen("Multi.S01E01-E09.720p");
+            takeBack();
+            api->MarkSeen("Multi.S02E01-E07.720p");
+        } else if (season == 2 && episode == 1) {
+            api->MarkSeen("Multi.2x01x02.HDTV");
+        }
+    });
+    RunCheck();
+    EXPECT_EQ((std::vector<std::string>{"Multi 1x02", "Multi 1x05", "Multi 2x01", "Multi 2x03", "Multi 3x01"}),
+              a.Calls());
+    EXPECT_EQ(2, show->Season);
+    EXPECT_EQ(3, show->Episode);
+}
+
 TEST_F(CheckCycle, FailedDeliveryDoesNotAdvanceTheShow) {
     TestHttpServer server;
     server.Routes().Get("/ok.nzb", [](const httplib::Request &, httplib::Response &res) {

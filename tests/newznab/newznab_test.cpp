@@ -207,6 +207,21 @@ TEST_F(Newznab, FirstFittingUnseenItemIsDeliveredThenMarkedSeen) {
     EXPECT_EQ(host->CallsStartingWith("MarkSeen").size(), 1u);
 }
 
+// The indexer's search by words lists other shows and other episodes: only
+// a title naming the show (perhaps with a year or country) and holding the
+// episode is taken, a multi-episode release for any of its episodes.
+TEST_F(Newznab, TakesOnlyTitlesNamingTheShowAndHoldingTheEpisode) {
+    ServeTv({ResultItemXml("Castle.Rock.S02E05.720p", Url("/get/rock.nzb")),
+             ResultItemXml("Castle.S02E055.720p", Url("/get/55.nzb")),
+             ResultItemXml("Castle.S02E04.720p", Url("/get/4.nzb")),
+             ResultItemXml("The.Castle.S02E05.720p", Url("/get/the.nzb")),
+             ResultItemXml("Castle.2009.S02E04-E06.720p", Url("/get/multi.nzb"))});
+    server.OnPath("/get/multi.nzb", {200, kNzb});
+    EXPECT_TRUE(Search("Castle", 2, 5));
+    EXPECT_THAT(host->CallsStartingWith("MarkSeen"), ElementsAre("MarkSeen Castle.2009.S02E04-E06.720p"));
+    EXPECT_EQ(server.Targets().back(), "/get/multi.nzb");
+}
+
 TEST_F(Newznab, FailedDownloadMovesOnAndStaysUnseen) {
     ServeTv({ResultItemXml("Show.S02E05.A", Url("/get/missing.nzb")),
              ResultItemXml("Show.S02E05.B", Url("/get/html.nzb")),

@@ -81,17 +81,18 @@ TEST_F(EzRss, TakesEveryUnseenItemWithTheEpisodeTag) {
                           RssItem("The Show 003x07", "http://t/i.torrent"),
                           RssItem("The Show 103x07", "http://t/j.torrent")}));
     EXPECT_TRUE(Search(MakeShow("Another Name"), 3, 7));
-    // Leading zeros are the same season; any other digit before the tag is not.
+    // Leading zeros are the same season; any other digit before the tag is
+    // not, nor one after it. A tag at the very end of the title is read too.
     EXPECT_THAT(host->downloadedUrls,
-                ElementsAre("http://t/a.torrent", "http://t/f.torrent", "http://t/g.torrent",
-                            "http://t/h.torrent", "http://t/i.torrent"));
-    EXPECT_EQ(host->CallsStartingWith("DownloadFile").size(), 5u);
+                ElementsAre("http://t/a.torrent", "http://t/b.torrent", "http://t/f.torrent",
+                            "http://t/g.torrent", "http://t/h.torrent", "http://t/i.torrent"));
+    EXPECT_EQ(host->CallsStartingWith("DownloadFile").size(), 6u);
     EXPECT_EQ(host->CallsStartingWith("DownloadFile")[0], "DownloadFile http://t/a.torrent torrent");
     // "Marking" once from the plugin, once from the host, before the download.
     EXPECT_THAT(std::vector<std::string>(host->downloads.begin(), host->downloads.begin() + 3),
                 ElementsAre("Marking The Show 3x07 HDTV seen\n", "Marking The Show 3x07 HDTV seen\n",
                             "Torrent downloaded!\n"));
-    EXPECT_EQ(host->downloads.size(), 15u);
+    EXPECT_EQ(host->downloads.size(), 18u);
     EXPECT_THAT(host->log, IsEmpty());
 }
 

@@ -85,6 +85,19 @@ TEST_F(Generic, GoesOnAfterAFailedDelivery) {
     EXPECT_THAT(host->CallsStartingWith("IsSeen Three"), IsEmpty());
 }
 
+// Titles in which an episode can be read must be the show's wanted episode;
+// a bare file subject is still tried.
+TEST_F(Generic, PassesOverOtherShowsAndEpisodesButTriesBareSubjects) {
+    server.Serve(kRssPath, RssFeed({RssItem("The.Show.Files.S01E02.HDTV", "http://n/other.nzb"),
+                                    RssItem("The.Show.S01E03.HDTV", "http://n/e3.nzb"),
+                                    RssItem("The.Show.S01E02.HDTV", "http://n/e2.nzb"),
+                                    RssItem("\"the.show.part01.rar\" yEnc", "http://n/subject.nzb")}));
+    host->downloadResult = [](const std::string &url, bool) { return url != "http://n/e2.nzb"; };
+    EXPECT_TRUE(Search(MakeShow("The Show"), 1, 2));
+    EXPECT_THAT(host->CallsStartingWith("MarkSeen"),
+                ElementsAre("MarkSeen The.Show.S01E02.HDTV", "MarkSeen \"the.show.part01.rar\" yEnc"));
+}
+
 TEST_F(Generic, EnclosureUrlComesBeforeLink) {
     server.Serve(kRssPath,
                  RssFeed({"<item><title>No url</title><enclosure length=\"1\"/><link>http://n/l0</link></item>",
