@@ -64,6 +64,22 @@ typedef struct Show {
 
 struct QLN_HOST_API;
 
+/*
+ * QLN_SEARCH_PASS: the check pass a Search call belongs to, 32 bytes on every
+ * target. The caller sets Size to sizeof(QLN_SEARCH_PASS) as it was built;
+ * the host never writes past Size.
+ */
+typedef struct QLN_SEARCH_PASS {
+    uint32_t Size;          /*  0: sizeof the caller's record */
+    uint32_t Flags;         /*  4: QLN_PASS_FIRST_DAY */
+    int64_t Pass;           /*  8: the pass's number, from 1; a new pass has a new number; 0 outside one */
+    int64_t WindowStart;    /* 16: when the episode could first be released, s since 1970 UTC; 0 unknown */
+    int64_t Now;            /* 24: the host's clock, s since 1970 UTC */
+} QLN_SEARCH_PASS;
+/* The episode's window opened less than a day ago: look for it in the
+ * indexer's newest releases, asked once per pass, before searching it. */
+#define QLN_PASS_FIRST_DAY 1u
+
 /* One plugin's descriptor: static data inside the plugin library. */
 typedef struct QLN_PLUGIN {
     uint8_t version;     /* 0: QLN_INTERFACE_VERSION; the host compares this byte only */
@@ -138,6 +154,14 @@ typedef struct QLN_HOST_API {
      * file name): opened with the desktop's handler (Torrent_Exec) or written
      * as "<title>.magnet" into the torrent folder; true on success. */
     bool (*HandleMagnet)(const char *uri, const char *title);
+    /* 80, 84: entries 20 and 21, appended by other changes; null here. */
+    void (*Reserved20)(void);
+    void (*Reserved21)(void);
+    /* 88: fills `pass` (its Size set by the caller) for the Search call of
+     * `show` (the record Search was given) for `season`/`episode` that runs
+     * now. Pass and Now are always filled; true, with Flags and WindowStart,
+     * when the episode is in the first day of its window. */
+    bool (*GetSearchPass)(const Show *show, int season, int episode, QLN_SEARCH_PASS *pass);
 } QLN_HOST_API;
 
 /*
@@ -151,7 +175,7 @@ typedef struct QLN_HOST_API {
  */
 #define QLN_HOST_ENTRY_PROBE (-0x51000000)
 /* Number of entries this header's QLN_HOST_API holds. */
-#define QLN_HOST_ENTRY_COUNT 20
+#define QLN_HOST_ENTRY_COUNT 23
 /* Number of entries every host has had from the start. */
 #define QLN_HOST_FIRST_ENTRIES 19
 
@@ -199,6 +223,10 @@ QLN_STATIC_ASSERT(offsetof(Show, Season) == 516, "Show.Season");
 QLN_STATIC_ASSERT(offsetof(Show, Episode) == 520, "Show.Episode");
 QLN_STATIC_ASSERT(offsetof(Show, NextSearch) == 528, "Show.NextSearch");
 QLN_STATIC_ASSERT(sizeof(bool) == 1 && sizeof(int) == 4, "bool is one byte, int four");
+QLN_STATIC_ASSERT(offsetof(QLN_SEARCH_PASS, Pass) == 8, "QLN_SEARCH_PASS.Pass");
+QLN_STATIC_ASSERT(offsetof(QLN_SEARCH_PASS, WindowStart) == 16, "QLN_SEARCH_PASS.WindowStart");
+QLN_STATIC_ASSERT(offsetof(QLN_SEARCH_PASS, Now) == 24, "QLN_SEARCH_PASS.Now");
+QLN_STATIC_ASSERT(sizeof(QLN_SEARCH_PASS) == 32, "QLN_SEARCH_PASS is 32 bytes");
 
 #if UINTPTR_MAX == 0xFFFFFFFFu
 /* 32-bit target */
@@ -219,7 +247,8 @@ QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, SetStatusText) == 56, "QLN_HOST_API.Set
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, Curl) == 68, "QLN_HOST_API.Curl");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, Mem) == 72, "QLN_HOST_API.Mem");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, HandleMagnet) == 76, "QLN_HOST_API.HandleMagnet");
-QLN_STATIC_ASSERT(sizeof(QLN_HOST_API) == 80, "QLN_HOST_API is 20 entries");
+QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, GetSearchPass) == 88, "QLN_HOST_API.GetSearchPass");
+QLN_STATIC_ASSERT(sizeof(QLN_HOST_API) == 92, "QLN_HOST_API is 23 entries");
 QLN_STATIC_ASSERT(sizeof(QLN_CURL_API) == 36, "QLN_CURL_API is 9 entries");
 QLN_STATIC_ASSERT(sizeof(QLN_MEM_API) == 20, "QLN_MEM_API is 5 entries");
 #elif UINTPTR_MAX == 0xFFFFFFFFFFFFFFFFu
@@ -241,7 +270,8 @@ QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, SetStatusText) == 112, "QLN_HOST_API.Se
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, Curl) == 136, "QLN_HOST_API.Curl");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, Mem) == 144, "QLN_HOST_API.Mem");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, HandleMagnet) == 152, "QLN_HOST_API.HandleMagnet");
-QLN_STATIC_ASSERT(sizeof(QLN_HOST_API) == 160, "QLN_HOST_API is 20 entries");
+QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, GetSearchPass) == 176, "QLN_HOST_API.GetSearchPass");
+QLN_STATIC_ASSERT(sizeof(QLN_HOST_API) == 184, "QLN_HOST_API is 23 entries");
 QLN_STATIC_ASSERT(sizeof(QLN_CURL_API) == 72, "QLN_CURL_API is 9 entries");
 QLN_STATIC_ASSERT(sizeof(QLN_MEM_API) == 40, "QLN_MEM_API is 5 entries");
 #endif

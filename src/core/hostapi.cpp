@@ -15,6 +15,7 @@
 #include "loader.h"
 #include "log.h"
 #include "plugapi.h"
+#include "searchwindow.h"
 #include "seenlist.h"
 #include "settings.h"
 #include "vorlo/memleak.h"
@@ -159,7 +160,7 @@ QLN_PLUGIN hostEntryMarker = {0, "{00000000-0000-0000-0000-000000000000}", "Quil
 // appended to the table (QLN_HostHasEntry).
 QLN_PLUGIN *TableGetLoadedPlugin(int n) {
     if (n <= QLN_HOST_ENTRY_PROBE && n > QLN_HOST_ENTRY_PROBE - QLN_HOST_ENTRY_COUNT)
-        return &hostEntryMarker;
+        return HostHasEntryAt(QLN_HOST_ENTRY_PROBE - n) ? &hostEntryMarker : nullptr;
     return GetLoadedPlugin(n);
 }
 
@@ -192,9 +193,22 @@ const QLN_HOST_API hostTable = {
     &curlTable,
     &memTable,
     &HandleMagnet,
+    nullptr,  // entry 20: not in this table
+    nullptr,  // entry 21: not in this table
+    &HostGetSearchPass,
 };
 
 }  // namespace
+
+// An entry is there when the table holds something at its place (every
+// entry is one pointer wide).
+bool HostHasEntryAt(int index) {
+    if (index < 0 || index >= QLN_HOST_ENTRY_COUNT)
+        return false;
+    void *entry = nullptr;
+    std::memcpy(&entry, reinterpret_cast<const char *>(&hostTable) + index * sizeof(void *), sizeof entry);
+    return entry != nullptr;
+}
 
 const QLN_HOST_API *GetHostApi() { return &hostTable; }
 const QLN_CURL_API *GetHostCurlApi() { return &curlTable; }

@@ -18,6 +18,9 @@ const QLN_HOST_API *GetHostApi();
 const QLN_CURL_API *GetHostCurlApi();
 const QLN_MEM_API *GetHostMemApi();
 
+// Whether the table holds entry `index` (the probe QLN_HostHasEntry asks).
+bool HostHasEntryAt(int index);
+
 // The table's entries that have no home in another module.
 void HostSleepSeconds(unsigned seconds);
 void HostMakeFileName(char *name, const char *extension);
