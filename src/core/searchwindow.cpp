@@ -62,6 +62,8 @@ SearchPlan PlanSearch(const Show *show, int32_t tvmazeId, const TvSchedule &sche
             LocalAirText(episode.airstamp).c_str());
         state.lastSearch = 0;  // a new window: its own first day and back-off
     }
+    if (!state.hadDate)
+        state.lastSearch = 0;  // dated (again): planned afresh
     state.hadDate = true;
     state.airstamp = episode.airstamp;
 
