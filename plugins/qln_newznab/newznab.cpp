@@ -520,6 +520,8 @@ bool InFirstDay(const Show *show, int season, int episode, FirstDay &day) {
     return true;
 }
 
+void ReadFeedAnswer(Row &row);
+
 // Asks the indexer for its newest TV releases, once in pass `pass`. A
 // failed answer leaves a gap in what the feeds covered.
 void ReadFeed(Row &row, int64_t pass) {
@@ -528,7 +530,12 @@ void ReadFeed(Row &row, int64_t pass) {
     row.feedPass = pass;
     row.feedOk = false;
     row.feedItems.clear();
-    row.coverage.Lose();
+    ReadFeedAnswer(row);
+    if (!row.feedOk)
+        row.coverage.Lose();
+}
+
+void ReadFeedAnswer(Row &row) {
     if (!MayRequest(row, Budget::Api))
         return;
     std::string url = QueryStart(row, row.tvSearch ? "tvsearch" : "search");

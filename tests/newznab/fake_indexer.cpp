@@ -11,7 +11,11 @@ FakeIndexer::FakeIndexer() {
             std::lock_guard<std::mutex> guard(lock);
             targets.push_back(request.target);
             functions.push_back(function);
+            // A list request without words (the newest releases) has its own
+            // answer when one is set.
             auto found = function.empty() ? paths.find(request.path) : api.find(function);
+            if (!function.empty() && !request.has_param("q") && api.count(function + ":feed"))
+                found = api.find(function + ":feed");
             if (found == (function.empty() ? paths.end() : api.end())) {
                 answer.status = 404;
                 answer.body = "not here";

@@ -28,7 +28,8 @@ public:
     FakeIndexer &operator=(const FakeIndexer &) = delete;
 
     std::string Address() const;
-    // Answers API requests whose t= is `function` ("caps", "tvsearch", "search").
+    // Answers API requests whose t= is `function` ("caps", "tvsearch", "search");
+    // "tvsearch:feed" answers those without q= (the newest releases).
     void OnApi(const std::string &function, const FakeAnswer &answer);
     // Answers every request for `path` (downloads).
     void OnPath(const std::string &path, const FakeAnswer &answer);
