@@ -65,6 +65,25 @@ typedef struct Show {
 struct QLN_HOST_API;
 
 /*
+ * QLN_SHOW_INFO: what the host knows about a show linked to its TVmaze entry,
+ * 1080 bytes on every target. The caller sets Size to sizeof(QLN_SHOW_INFO)
+ * as it was built; the host never writes past Size. Texts are UTF-8 and
+ * NUL-terminated; a number that is not known is 0 and a text "".
+ */
+typedef struct QLN_SHOW_INFO {
+    uint32_t Size;          /*   0: sizeof the caller's record */
+    int32_t TvmazeId;       /*   4 */
+    int32_t TvdbId;         /*   8: TheTVDB */
+    int32_t TvrageId;       /*  12: TVRage (Newznab's rid) */
+    char ImdbId[16];        /*  16: "tt" and digits */
+    int32_t PremiereYear;   /*  32 */
+    char Country[8];        /*  36: the network's or web channel's country code ("US", "GB") */
+    int32_t Reserved;       /*  44: zero */
+    int64_t AirTime;        /*  48: the asked episode's air time, s since 1970 UTC */
+    char Aliases[1024];     /*  56: the show's other names, each followed by '\n'; whole names only */
+} QLN_SHOW_INFO;
+
+/*
  * QLN_SEARCH_PASS: the check pass a Search call belongs to, 32 bytes on every
  * target. The caller sets Size to sizeof(QLN_SEARCH_PASS) as it was built;
  * the host never writes past Size.
@@ -154,9 +173,13 @@ typedef struct QLN_HOST_API {
      * file name): opened with the desktop's handler (Torrent_Exec) or written
      * as "<title>.magnet" into the torrent folder; true on success. */
     bool (*HandleMagnet)(const char *uri, const char *title);
-    /* 80, 84: entries 20 and 21, appended by other changes; null here. */
+    /* 80: entry 20, appended by another change; null in this table. */
     void (*Reserved20)(void);
-    void (*Reserved21)(void);
+    /* 84: fills `info` (its Size set by the caller) for `show` (the record
+     * Search was given) and the episode `season`/`episode`; true when the
+     * show is linked to TVmaze, false (the record zeroed up to Size, Size
+     * kept) when the host knows nothing more than the Show record. */
+    bool (*GetShowInfo)(const Show *show, int season, int episode, QLN_SHOW_INFO *info);
     /* 88: fills `pass` (its Size set by the caller) for the Search call of
      * `show` (the record Search was given) for `season`/`episode` that runs
      * now. Pass and Now are always filled; true, with Flags and WindowStart,
@@ -223,6 +246,12 @@ QLN_STATIC_ASSERT(offsetof(Show, Season) == 516, "Show.Season");
 QLN_STATIC_ASSERT(offsetof(Show, Episode) == 520, "Show.Episode");
 QLN_STATIC_ASSERT(offsetof(Show, NextSearch) == 528, "Show.NextSearch");
 QLN_STATIC_ASSERT(sizeof(bool) == 1 && sizeof(int) == 4, "bool is one byte, int four");
+QLN_STATIC_ASSERT(offsetof(QLN_SHOW_INFO, ImdbId) == 16, "QLN_SHOW_INFO.ImdbId");
+QLN_STATIC_ASSERT(offsetof(QLN_SHOW_INFO, PremiereYear) == 32, "QLN_SHOW_INFO.PremiereYear");
+QLN_STATIC_ASSERT(offsetof(QLN_SHOW_INFO, Country) == 36, "QLN_SHOW_INFO.Country");
+QLN_STATIC_ASSERT(offsetof(QLN_SHOW_INFO, AirTime) == 48, "QLN_SHOW_INFO.AirTime");
+QLN_STATIC_ASSERT(offsetof(QLN_SHOW_INFO, Aliases) == 56, "QLN_SHOW_INFO.Aliases");
+QLN_STATIC_ASSERT(sizeof(QLN_SHOW_INFO) == 1080, "QLN_SHOW_INFO is 1080 bytes");
 QLN_STATIC_ASSERT(offsetof(QLN_SEARCH_PASS, Pass) == 8, "QLN_SEARCH_PASS.Pass");
 QLN_STATIC_ASSERT(offsetof(QLN_SEARCH_PASS, WindowStart) == 16, "QLN_SEARCH_PASS.WindowStart");
 QLN_STATIC_ASSERT(offsetof(QLN_SEARCH_PASS, Now) == 24, "QLN_SEARCH_PASS.Now");
@@ -247,6 +276,7 @@ QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, SetStatusText) == 56, "QLN_HOST_API.Set
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, Curl) == 68, "QLN_HOST_API.Curl");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, Mem) == 72, "QLN_HOST_API.Mem");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, HandleMagnet) == 76, "QLN_HOST_API.HandleMagnet");
+QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, GetShowInfo) == 84, "QLN_HOST_API.GetShowInfo");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, GetSearchPass) == 88, "QLN_HOST_API.GetSearchPass");
 QLN_STATIC_ASSERT(sizeof(QLN_HOST_API) == 92, "QLN_HOST_API is 23 entries");
 QLN_STATIC_ASSERT(sizeof(QLN_CURL_API) == 36, "QLN_CURL_API is 9 entries");
@@ -270,6 +300,7 @@ QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, SetStatusText) == 112, "QLN_HOST_API.Se
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, Curl) == 136, "QLN_HOST_API.Curl");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, Mem) == 144, "QLN_HOST_API.Mem");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, HandleMagnet) == 152, "QLN_HOST_API.HandleMagnet");
+QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, GetShowInfo) == 168, "QLN_HOST_API.GetShowInfo");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, GetSearchPass) == 176, "QLN_HOST_API.GetSearchPass");
 QLN_STATIC_ASSERT(sizeof(QLN_HOST_API) == 184, "QLN_HOST_API is 23 entries");
 QLN_STATIC_ASSERT(sizeof(QLN_CURL_API) == 72, "QLN_CURL_API is 9 entries");

@@ -176,7 +176,9 @@ Capabilities ReadCapabilities(const TiXmlDocument &document) {
     if (available && StrICmp(available, "yes") == 0) {
         const char *params = tv->Attribute("supportedParams");
         std::string list = params ? params : "q,rid,season,ep";
+        caps.paramsListed = params != nullptr;
         bool season = false, episode = false;
+        std::vector<std::string> words;
         size_t start = 0;
         while (start <= list.size()) {
             size_t comma = list.find(',', start);
@@ -185,9 +187,16 @@ Capabilities ReadCapabilities(const TiXmlDocument &document) {
             std::string word = Trimmed(list.substr(start, comma - start));
             season = season || StrICmp(word.c_str(), "season") == 0;
             episode = episode || StrICmp(word.c_str(), "ep") == 0;
+            words.push_back(word);
             start = comma + 1;
         }
         caps.tvSearch = season && episode;
+        for (const char *id : {"tvdbid", "tvmazeid", "imdbid", "rid"})
+            for (const std::string &word : words)
+                if (StrICmp(word.c_str(), id) == 0) {
+                    caps.idParams.push_back(id);
+                    break;
+                }
     }
     if (const TiXmlElement *categories = root->FirstChildElement("categories")) {
         for (const TiXmlElement *c = categories->FirstChildElement("category"); c;

@@ -48,6 +48,11 @@ inline bool IsAccountError(const ApiError &error) { return error.code >= 100 && 
 struct Capabilities {
     bool readable = false;  // the answer was a <caps> document
     bool tvSearch = false;  // tv-search available with season and ep
+    bool paramsListed = false;  // tv-search names its supportedParams
+    // The show ids tv-search takes, lower case, in the order Quillon prefers
+    // them: "tvdbid", "tvmazeid", "imdbid", "rid". Without supportedParams:
+    // the Newznab default "q,rid,season,ep", so "rid".
+    std::vector<std::string> idParams;
     std::vector<std::string> categories;  // "5000 TV", "5040 TV/HD", ...
 };
 Capabilities ReadCapabilities(const TiXmlDocument &document);

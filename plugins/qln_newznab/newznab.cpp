@@ -18,6 +18,7 @@
 #include <vorlo/text.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -43,6 +44,8 @@ struct Row {
     char displayName[256] = {};
     bool capsKnown = false;
     bool tvSearch = false;
+    bool paramsListed = false;
+    std::vector<std::string> idParams;
     bool stopped = false;         // the indexer refused the account
     std::string stopReason;
     bool requested = false;       // a request went out this run
@@ -353,6 +356,8 @@ bool LearnCapabilities(Row &row) {
                          Name(row));
     row.capsKnown = true;
     row.tvSearch = caps.tvSearch;
+    row.paramsListed = caps.paramsListed;
+    row.idParams = caps.idParams;
     return true;
 }
 
@@ -602,6 +607,85 @@ void NoteOwnSearch(Row &row, const Show *show, int season, int episode, const Fi
 
 // ---- searching ----------------------------------------------------------------
 
+// The show's ids as tv-search parameters the indexer takes ("&tvdbid=81189"):
+// every one it lists in supportedParams, else the first of them it takes by
+// default. Empty when the host gives no ids or the indexer takes none of them.
+std::string IdParameters(const Row &row, const Show *show, int season, int episode) {
+    const QLN_HOST_API *host = FrameHost();
+    if (!row.tvSearch || row.idParams.empty() || !QLN_HostHasEntry(host, offsetof(QLN_HOST_API, GetShowInfo)) ||
+        !host->GetShowInfo)
+        return std::string();
+    QLN_SHOW_INFO info;
+    std::memset(&info, 0, sizeof info);
+    info.Size = sizeof info;
+    if (!host->GetShowInfo(show, season, episode, &info))
+        return std::string();
+    info.ImdbId[sizeof info.ImdbId - 1] = '\0';
+    std::string text;
+    for (const std::string &param : row.idParams) {
+        std::string value;
+        if (param == "tvdbid" && info.TvdbId > 0)
+            value = std::to_string(info.TvdbId);
+        else if (param == "tvmazeid" && info.TvmazeId > 0)
+            value = std::to_string(info.TvmazeId);
+        else if (param == "rid" && info.TvrageId > 0)
+            value = std::to_string(info.TvrageId);
+        else if (param == "imdbid" && (info.ImdbId[0] == 't' || info.ImdbId[0] == 'T') && info.ImdbId[2])
+            value = info.ImdbId + 2;  // the digits, as the Newznab API writes IMDb ids
+        if (value.empty())
+            continue;
+        text += "&" + param + "=" + value;
+        if (!row.paramsListed)
+            break;  // without the list: one id
+    }
+    return text;
+}
+
+enum class Asked { Delivered, NothingFound, Stop };
+
+// One search request and the delivery of its first fitting unseen release.
+// `day` set: the episode is in its first day, and an answer covers it.
+Asked AskAndDeliver(Row &row, const std::string &url, const Show *show, int season, int episode,
+                    const FirstDay *day) {
+    const QLN_HOST_API *host = FrameHost();
+    Exchange exchange;
+    if (!Fetch(row, url, Budget::Api, exchange))
+        return Asked::Stop;
+    TiXmlDocument document;
+    if (JudgeAnswer(row, exchange, document, false) != Outcome::Ok)
+        return Asked::Stop;
+    KeepRemoteLimits(row, document);
+    std::vector<ResultItem> items;
+    if (!ReadItems(document, items)) {
+        host->Log("[%s] The answer is not a list of results", Name(row));
+        return Asked::Stop;
+    }
+    FreeReceived(exchange.body);
+    if (day)
+        NoteOwnSearch(row, show, season, episode, *day);
+    bool fitting = false;
+    for (const ResultItem &item : items) {
+        // The indexer's search also lists other shows and other episodes:
+        // only a title naming the show and the episode is taken.
+        if (!IsWantedRelease(item.title.c_str(), show, season, episode))
+            continue;
+        if (host->IsSeen(item.title.c_str()))
+            continue;
+        if (row.settings.torrent && item.seeders >= 0 && item.seeders < row.settings.minseeders)
+            continue;
+        fitting = true;
+        host->LogDownload("[%s] Found %s", Name(row), item.title.c_str());
+        Delivery delivery = Deliver(row, item);
+        if (delivery == Delivery::Delivered) {
+            host->MarkSeen(item.title.c_str());
+            return Asked::Delivered;
+        }
+        if (delivery == Delivery::EndSearch || host->IsShuttingDown())
+            return Asked::Stop;
+    }
+    return fitting ? Asked::Stop : Asked::NothingFound;
+}
+
 bool SearchRow(Row &row, const Show *show, int season, int episode) {
     const QLN_HOST_API *host = FrameHost();
     if (!host || row.settings.url.empty() || row.settings.apikey.empty() || row.stopped)
@@ -621,6 +705,21 @@ bool SearchRow(Row &row, const Show *show, int season, int episode) {
 
     char longTag[32];
     std::snprintf(longTag, sizeof longTag, "S%02dE%02d", season, episode);
+    const std::string category = show->HD_Only ? row.settings.hdcategories : row.settings.categories;
+    const std::string episodeParams = "&season=" + std::to_string(season) + "&ep=" + std::to_string(episode);
+
+    // A linked show is asked for by its ids first, without words; the words
+    // follow only when that found nothing and the budget has room.
+    std::string ids = IdParameters(row, show, season, episode);
+    if (!ids.empty()) {
+        std::string url = QueryStart(row, "tvsearch") + "&cat=" + category + "&extended=1" + ids + episodeParams;
+        Asked asked = AskAndDeliver(row, url, show, season, episode, firstDay ? &day : nullptr);
+        if (asked != Asked::NothingFound)
+            return asked == Asked::Delivered;
+        if (host->IsShuttingDown() || !MayRequest(row, Budget::Api))
+            return false;
+    }
+
     std::string words = BoundedText(show->ShowName, sizeof show->ShowName);
     std::string keywords = BoundedText(show->Keywords, sizeof show->Keywords);
     if (!keywords.empty())
@@ -629,47 +728,13 @@ bool SearchRow(Row &row, const Show *show, int season, int episode) {
         words += std::string(" ") + longTag;
 
     std::string url = QueryStart(row, row.tvSearch ? "tvsearch" : "search");
-    url += "&cat=" + (show->HD_Only ? row.settings.hdcategories : row.settings.categories);
+    url += "&cat=" + category;
     url += "&extended=1&q=";
     if (!AppendEscaped(url, words))
         return false;
     if (row.tvSearch)
-        url += "&season=" + std::to_string(season) + "&ep=" + std::to_string(episode);
-
-    Exchange exchange;
-    if (!Fetch(row, url, Budget::Api, exchange))
-        return false;
-    TiXmlDocument document;
-    if (JudgeAnswer(row, exchange, document, false) != Outcome::Ok)
-        return false;
-    KeepRemoteLimits(row, document);
-    std::vector<ResultItem> items;
-    if (!ReadItems(document, items)) {
-        host->Log("[%s] The answer is not a list of results", Name(row));
-        return false;
-    }
-    FreeReceived(exchange.body);
-    if (firstDay)
-        NoteOwnSearch(row, show, season, episode, day);
-    for (const ResultItem &item : items) {
-        // The indexer's word search also lists other shows and other
-        // episodes: only a title naming the show and the episode is taken.
-        if (!IsWantedRelease(item.title.c_str(), show, season, episode))
-            continue;
-        if (host->IsSeen(item.title.c_str()))
-            continue;
-        if (row.settings.torrent && item.seeders >= 0 && item.seeders < row.settings.minseeders)
-            continue;
-        host->LogDownload("[%s] Found %s", Name(row), item.title.c_str());
-        Delivery delivery = Deliver(row, item);
-        if (delivery == Delivery::Delivered) {
-            host->MarkSeen(item.title.c_str());
-            return true;
-        }
-        if (delivery == Delivery::EndSearch || host->IsShuttingDown())
-            return false;
-    }
-    return false;
+        url += episodeParams;
+    return AskAndDeliver(row, url, show, season, episode, firstDay ? &day : nullptr) == Asked::Delivered;
 }
 
 // The Configure dialog's Test: the capabilities of the indexer as the

@@ -11,6 +11,7 @@
 
 #include "checkcycle.h"
 #include "checkstate.h"
+#include "tvmaze.h"
 #include "frontend.h"
 #include "loader.h"
 #include "log.h"
@@ -194,7 +195,7 @@ const QLN_HOST_API hostTable = {
     &memTable,
     &HandleMagnet,
     nullptr,  // entry 20: not in this table
-    nullptr,  // entry 21: not in this table
+    &HostGetShowInfo,
     &HostGetSearchPass,
 };
 

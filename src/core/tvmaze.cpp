@@ -18,6 +18,7 @@
 #include "clock.h"
 #include "hostapi.h"
 #include "log.h"
+#include "quillon/plugin.h"
 #include "settings.h"
 #include "showlist.h"
 #include "vorlo/platform.h"
@@ -105,6 +106,10 @@ std::mutex g_workMutex;
 std::set<int32_t> g_pending;
 std::set<int32_t> g_linked;
 int64_t g_lastUpdatesCall = 0;
+// When a requested fetch last failed: not asked again for an hour, so an
+// offline TVmaze costs no request per pass.
+std::map<int32_t, int64_t> g_failedAt;
+constexpr int64_t kRetryFailedAfter = 3600;
 
 std::mutex g_requestMutex;
 std::chrono::steady_clock::time_point g_lastRequest{};
@@ -678,6 +683,60 @@ std::string ScheduleStatusText(const TvSchedule *schedule, int season, int episo
     return text;
 }
 
+bool HostGetShowInfo(const Show *show, int season, int episode, QLN_SHOW_INFO *info) {
+    if (!info || info->Size < sizeof(uint32_t))
+        return false;
+    const uint32_t size = std::min<uint32_t>(info->Size, sizeof(QLN_SHOW_INFO));
+    QLN_SHOW_INFO full;
+    std::memset(&full, 0, sizeof full);
+    full.Size = info->Size;
+    ShowLink link;
+    if (show) {
+        link = GetShowLink(show);
+        if (!link.Linked()) {
+            // A plugin may hand over a copy of the record: found by its name.
+            MutexHold hold(ShowListLock);
+            for (Show *listed : ShowArray())
+                if (std::strncmp(listed->ShowName, show->ShowName, sizeof show->ShowName) == 0) {
+                    link = GetShowLink(listed);
+                    break;
+                }
+        }
+    }
+    if (link.Linked()) {
+        full.TvmazeId = link.tvmazeId;
+        full.TvdbId = link.tvdbId;
+        full.TvrageId = link.tvrageId;
+        std::snprintf(full.ImdbId, sizeof full.ImdbId, "%s", link.imdbId.c_str());
+        if (auto schedule = CachedSchedule(link.tvmazeId)) {
+            full.PremiereYear = schedule->show.premieredYear;
+            if (schedule->show.country.size() < sizeof full.Country)
+                std::snprintf(full.Country, sizeof full.Country, "%s", schedule->show.country.c_str());
+            if (!full.TvdbId)
+                full.TvdbId = schedule->show.tvdbId;
+            if (!full.TvrageId)
+                full.TvrageId = schedule->show.tvrageId;
+            if (!full.ImdbId[0])
+                std::snprintf(full.ImdbId, sizeof full.ImdbId, "%s", schedule->show.imdbId.c_str());
+            for (const TvEpisode &e : schedule->episodes)
+                if (e.season == season && e.number == episode && e.hasAirstamp) {
+                    full.AirTime = e.airstamp + static_cast<int64_t>(link.airOffset) * 60;
+                    break;
+                }
+            size_t used = 0;
+            for (const std::string &aka : schedule->show.akas) {
+                if (aka.find('\n') != std::string::npos || used + aka.size() + 1 >= sizeof full.Aliases)
+                    continue;
+                std::memcpy(full.Aliases + used, aka.data(), aka.size());
+                used += aka.size();
+                full.Aliases[used++] = '\n';
+            }
+        }
+    }
+    std::memcpy(info, &full, size);
+    return link.Linked();
+}
+
 // --- Worker -----------------------------------------------------------------------
 
 void RequestScheduleFetch(int32_t id) {
@@ -732,13 +791,22 @@ void TvmazeWorkOnce() {
                 return;
             id = *g_pending.begin();
             g_pending.erase(g_pending.begin());
+            auto failed = g_failedAt.find(id);
+            if (failed != g_failedAt.end() && now >= failed->second && now - failed->second < kRetryFailedAfter)
+                continue;
         }
         std::string error;
-        if (!TvmazeFetchSchedule(id, &error) && error == "stopped") {
+        bool fetched = TvmazeFetchSchedule(id, &error);
+        if (!fetched && error == "stopped") {
             // Asked again at the next round.
             RequestScheduleFetch(id);
             return;
         }
+        std::lock_guard<std::mutex> hold(g_workMutex);
+        if (fetched)
+            g_failedAt.erase(id);
+        else
+            g_failedAt[id] = now;
     }
 }
 
@@ -757,5 +825,6 @@ void ResetTvmazeForTesting(bool noSpacing) {
     std::lock_guard<std::mutex> hold(g_workMutex);
     g_pending.clear();
     g_linked.clear();
+    g_failedAt.clear();
     g_lastUpdatesCall = 0;
 }

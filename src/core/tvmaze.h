@@ -114,6 +114,13 @@ std::string LocalAirText(int64_t utc);
 // "schedule unknown (offline)".
 std::string ScheduleStatusText(const TvSchedule *schedule, int season, int episode);
 
+// The host-table entry GetShowInfo: the link, ids, akas, premiere year and
+// country of `show` (found by its record, else by its name), and the air
+// time of (season, episode) from the cached schedule.
+struct Show;
+struct QLN_SHOW_INFO;
+bool HostGetShowInfo(const Show *show, int season, int episode, QLN_SHOW_INFO *info);
+
 // --- Worker --------------------------------------------------------------
 
 // Asks the worker to fetch show `id` soon (once, however often asked).

@@ -1,7 +1,11 @@
 #include "EditItems.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QListWidget>
+#include <QVBoxLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -31,6 +35,43 @@ QLineEdit *DigitsEdit(QWidget *parent) {
     return edit;
 }
 
+// The pick list of a Find: the matches best first; Link takes the selected
+// one, "Keep as typed" (or closing) none. The chosen match's index, or -1.
+int PickMatch(QWidget *owner, const std::vector<TvSearchHit> &hits, const std::string &error) {
+    QDialog pick(owner);
+    pick.setObjectName(QStringLiteral("FindShow"));
+    pick.setWindowTitle(QStringLiteral("Find Show"));
+    auto *layout = new QVBoxLayout(&pick);
+    QString heading = hits.empty() ? (error.empty() ? QStringLiteral("TVmaze knows no show of that name.")
+                                                    : QStringLiteral("TVmaze could not be asked: ") +
+                                                          QString::fromStdString(error))
+                                   : QStringLiteral("Show information from TVmaze.com:");
+    layout->addWidget(new QLabel(heading, &pick));
+    auto *list = new QListWidget(&pick);
+    list->setObjectName(QStringLiteral("matches"));
+    for (const TvSearchHit &hit : hits)
+        list->addItem(QString::fromStdString(FindHitText(hit)));
+    if (!hits.empty())
+        list->setCurrentRow(0);
+    layout->addWidget(list);
+    auto *buttons = new QDialogButtonBox(&pick);
+    QPushButton *link = buttons->addButton(QStringLiteral("Link"), QDialogButtonBox::AcceptRole);
+    link->setObjectName(QStringLiteral("link"));
+    link->setEnabled(!hits.empty());
+    buttons->addButton(QString::fromLatin1(kKeepAsTyped), QDialogButtonBox::RejectRole)
+        ->setObjectName(QStringLiteral("keep"));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &pick, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &pick, &QDialog::reject);
+    QObject::connect(list, &QListWidget::itemDoubleClicked, &pick, &QDialog::accept);
+    layout->addWidget(buttons);
+    pick.resize(pick.sizeHint().expandedTo(QSize(420, 240)));
+    if (pick.exec() != QDialog::Accepted || hits.empty())
+        return -1;
+    return list->currentRow();
+}
+
+void Pump() { QApplication::processEvents(QEventLoop::AllEvents, 20); }
+
 }  // namespace
 
 EditItems::EditItems(QWidget *owner) : QDialog(owner) {
@@ -45,7 +86,7 @@ EditItems::EditItems(QWidget *owner) : QDialog(owner) {
 
 void EditItems::BuildTemplate() {
     const DialogUnits du(font());
-    setFixedSize(du.Size(316, 126));
+    setFixedSize(du.Size(316, 136));
 
     shows = PlaceControl(new QComboBox(this), du, 1012, 61, 7, 143, 119);
     shows->setEditable(false);
@@ -58,7 +99,8 @@ void EditItems::BuildTemplate() {
     auto *remove = PlaceControl(new QPushButton(QStringLiteral("Del. Sel."), this), du, 1018, 247, 7, 40, 14);
     PlaceControl(new QGroupBox(QStringLiteral("Show Settings"), this), du, -1, 7, 20, 302, 89);
     PlaceControl(RightLabel(this, QStringLiteral("Show Name:")), du, -1, 10, 32, 63, 8);
-    name = PlaceControl(new QLineEdit(this), du, 1014, 75, 30, 227, 12);
+    name = PlaceControl(new QLineEdit(this), du, 1014, 75, 30, 185, 12);
+    findButton = PlaceControl(new QPushButton(QStringLiteral("Find"), this), du, 1030, 262, 29, 40, 14);
     PlaceControl(RightLabel(this, QStringLiteral("Extra Keywords:")), du, -1, 9, 46, 63, 8);
     keywords = PlaceControl(new QLineEdit(this), du, 1008, 75, 44, 227, 12);
     PlaceControl(new QGroupBox(QStringLiteral("TV Show Settings"), this), du, 1017, 14, 57, 288, 49);
@@ -77,18 +119,20 @@ void EditItems::BuildTemplate() {
                          1025, 130, 95, 168, 10);
     auto *save = PlaceControl(new QPushButton(QStringLiteral("Save Changes"), this), du, 1, 123, 110, 68, 14);
     saveButton = save;
+    schedule = PlaceControl(new QLabel(this), du, 1031, 7, 126, 302, 8);
 
     // No default button (Enter is keyPressEvent's): the dialog has no OK or
     // Cancel, only its close box.
-    for (QPushButton *button : {addNew, remove, save}) {
+    for (QPushButton *button : {addNew, remove, save, findButton}) {
         button->setAutoDefault(false);
         button->setDefault(false);
     }
     connect(addNew, &QPushButton::clicked, this, &EditItems::AddNew);
     connect(remove, &QPushButton::clicked, this, &EditItems::DeleteSelected);
     connect(save, &QPushButton::clicked, this, &EditItems::SaveChanges);
+    connect(findButton, &QPushButton::clicked, this, &EditItems::Find);
 
-    FitTemplateToTexts(this, du, 316, 126);
+    FitTemplateToTexts(this, du, 316, 136);
 }
 
 void EditItems::keyPressEvent(QKeyEvent *event) {
@@ -125,11 +169,47 @@ void EditItems::ShowSelected() {
     hdOnly->setChecked(fields.hdOnly);
     catchup->setChecked(fields.catchup);
     pause->setChecked(fields.pause);
+    ShowSchedule();
+}
+
+void EditItems::ShowSchedule() {
+    const std::string text = ShowScheduleText(shows->currentIndex());
+    schedule->setText(QString::fromStdString(text));
+}
+
+void EditItems::Find() {
+    const int index = shows->currentIndex();
+    if (!GetShow(index))
+        return;
+    const std::string typed = ToNarrowText(name->text());
+    if (typed.empty())
+        return;
+    // The dialog takes no input while TVmaze is asked; the window stays alive.
+    setEnabled(false);
+    schedule->setText(QStringLiteral("Asking TVmaze..."));
+    FindResult found = FindShowOnTvmaze(typed, &Pump);
+    setEnabled(true);
+    const int picked = PickMatch(this, found.hits, found.error);
+    if (picked < 0 || static_cast<size_t>(picked) >= found.hits.size()) {
+        ShowSchedule();
+        return;
+    }
+    setEnabled(false);
+    schedule->setText(QStringLiteral("Asking TVmaze..."));
+    const int now = LinkShowToHit(index, found.hits[static_cast<size_t>(picked)], &Pump);
+    setEnabled(true);
+    FillList();
+    {
+        const QSignalBlocker quiet(shows);
+        shows->setCurrentIndex(now);
+    }
+    ShowSelected();
 }
 
 void EditItems::ClearFields() {
     for (QLineEdit *edit : {name, keywords, season, episode})
         edit->clear();
+    schedule->clear();
     for (QCheckBox *box : {hdOnly, skip, catchup, pause})
         box->setChecked(false);
 }

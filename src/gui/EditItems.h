@@ -10,6 +10,7 @@
 class QCheckBox;
 class QComboBox;
 class QKeyEvent;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -23,6 +24,9 @@ public:
     void AddNew();
     void DeleteSelected();
     void SaveChanges();
+    // Find: lists TVmaze's matches for the name; picking one fills the name
+    // and links the show, "Keep as typed" leaves it as it is.
+    void Find();
 
 protected:
     // Enter runs Save Changes (or presses the push button that has the
@@ -36,6 +40,8 @@ private:
     // Puts the selected show into the fields (nothing without a selection).
     void ShowSelected();
     void ClearFields();
+    // The schedule line of the selected show.
+    void ShowSchedule();
 
     QComboBox *shows = nullptr;
     QLineEdit *name = nullptr;
@@ -47,4 +53,6 @@ private:
     QCheckBox *catchup = nullptr;
     QCheckBox *pause = nullptr;
     QPushButton *saveButton = nullptr;
+    QPushButton *findButton = nullptr;
+    QLabel *schedule = nullptr;
 };

@@ -180,6 +180,8 @@ std::wstring AboutText() {
     text += L"Quillon is for legal purposes only.\n";
     text += L"The author of this program cannot be held liable for any misuse by the "
             L"end-user(s) of this product.\n\n";
-    text += L"Copyright (C) 2009 Varnek Software. All rights reserved.";
+    text += L"Copyright (C) 2009 Varnek Software. All rights reserved.\n\n";
+    // TVmaze's data licence (CC BY-SA) asks for this credit.
+    text += L"Show information from TVmaze.com (https://www.tvmaze.com), licensed CC BY-SA.";
     return text;
 }

@@ -3,8 +3,16 @@
 #include <climits>
 #include <cstring>
 
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "checkstate.h"
+#include "clock.h"
 #include "frontend.h"
 #include "vorlo/text.h"
+#include "vorlo/thread.h"
 
 namespace {
 
@@ -124,4 +132,130 @@ bool ConfirmAndDeleteShow(int index) {
         return false;
     RemoveShow(show);
     return true;
+}
+
+// ---- Find ---------------------------------------------------------------------
+
+namespace {
+
+std::vector<TvSearchHit> (*g_search)(const std::string &, std::string *) = nullptr;
+bool (*g_fetch)(int32_t, std::string *) = nullptr;
+
+struct Job {
+    std::function<void()> work;
+    std::atomic<bool> done{false};
+};
+
+// Runs `work` on a worker thread and pumps until it ended (or the program
+// exits: the work then ends on its own within a second).
+void RunInBackground(std::function<void()> work, const std::function<void()> &pump) {
+    auto job = std::make_shared<Job>();
+    job->work = std::move(work);
+    auto *handle = new std::shared_ptr<Job>(job);
+    ThreadRecord *started = StartThread(
+        "TVmaze Find",
+        [](ThreadRecord *record) {
+            auto *mine = static_cast<std::shared_ptr<Job> *>(record->arg);
+            (*mine)->work();
+            (*mine)->done = true;
+            delete mine;
+            record->end(record);
+        },
+        handle);
+    if (!started) {
+        delete handle;
+        return;
+    }
+    while (!job->done.load() && !shuttingDown.load()) {
+        if (pump)
+            pump();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+std::string Lowered(std::string text) {
+    for (char &c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + ('a' - 'A'));
+    return text;
+}
+
+}  // namespace
+
+void SetFindFunctionsForTesting(std::vector<TvSearchHit> (*search)(const std::string &, std::string *),
+                                bool (*fetch)(int32_t, std::string *)) {
+    g_search = search;
+    g_fetch = fetch;
+}
+
+FindResult FindShowOnTvmaze(const std::string &name, const std::function<void()> &pump) {
+    auto result = std::make_shared<FindResult>();
+    auto search = g_search ? g_search : &TvmazeSearch;
+    RunInBackground([result, name, search] { result->hits = search(name, &result->error); }, pump);
+    if (shuttingDown.load())
+        return FindResult();
+    return *result;
+}
+
+std::string FindHitText(const TvSearchHit &hit) {
+    std::string text = hit.show.name;
+    if (hit.show.premieredYear > 0)
+        text += " (" + std::to_string(hit.show.premieredYear) + ")";
+    if (!hit.show.channel.empty()) {
+        text += ", " + hit.show.channel;
+        if (!hit.show.country.empty())
+            text += " (" + hit.show.country + ")";
+    }
+    if (!hit.show.status.empty())
+        text += ", " + Lowered(hit.show.status);
+    return text;
+}
+
+int LinkShowToHit(int index, const TvSearchHit &hit, const std::function<void()> &pump) {
+    Show *show = GetShow(index);
+    if (!show || hit.show.id <= 0)
+        return -1;
+    CopyField(show->ShowName, CutToBytes(hit.show.name, kMaxFieldBytes));
+    ShowLink link = GetShowLink(show);
+    const bool sameShow = link.tvmazeId == hit.show.id;
+    link.tvmazeId = hit.show.id;
+    link.tvdbId = hit.show.tvdbId;
+    link.tvrageId = hit.show.tvrageId;
+    link.imdbId = hit.show.imdbId;
+    if (!sameShow)
+        link.airOffset = 0;
+    SetShowLink(show, link);
+
+    auto fetch = g_fetch ? g_fetch : &TvmazeFetchSchedule;
+    const int32_t id = hit.show.id;
+    RunInBackground([fetch, id] { fetch(id, nullptr); }, pump);
+    if (show->Season == 0 && show->Episode == 0) {
+        if (auto schedule = CachedSchedule(id)) {
+            const int64_t now = HostNow();
+            for (const TvEpisode &e : schedule->episodes)
+                if (!e.hasAirstamp || e.airstamp > now) {
+                    show->Season = e.season;
+                    show->Episode = e.number;
+                    break;
+                }
+        }
+    }
+    SaveShows();
+    SortShows();
+    const int count = ShowCount();
+    for (int i = 0; i < count; ++i)
+        if (GetShow(i) == show)
+            return i;
+    return -1;
+}
+
+std::string ShowScheduleText(int index) {
+    const Show *show = GetShow(index);
+    if (!show)
+        return std::string();
+    const ShowLink link = GetShowLink(show);
+    if (!link.Linked())
+        return std::string();
+    auto schedule = CachedSchedule(link.tvmazeId);
+    return ScheduleStatusText(schedule.get(), show->Season, show->Episode);
 }

@@ -49,3 +49,41 @@ int PositiveNumber(const std::string &text);
 
 // `text` cut to at most `maxBytes` bytes without splitting a UTF-8 character.
 std::string CutToBytes(const std::string &text, size_t maxBytes);
+
+// ---- Find: linking a show to TVmaze ----------------------------------------
+
+#include <functional>
+
+#include "tvmaze.h"
+
+// What a Find gave: the matches, best first, or why there are none.
+struct FindResult {
+    std::vector<TvSearchHit> hits;
+    std::string error;  // empty when TVmaze answered (even with no match)
+};
+
+// Asks TVmaze for `name` on a worker thread (never on the window's) and
+// calls `pump` about every 50 ms on the caller's thread until the answer is
+// there, so the window stays alive. Exit ends the wait.
+FindResult FindShowOnTvmaze(const std::string &name, const std::function<void()> &pump);
+
+// A match as the pick list shows it: "Silicon Valley (2014), HBO (US), running".
+std::string FindHitText(const TvSearchHit &hit);
+// The pick list's last entry: the show stays as typed and unlinked.
+constexpr const char *kKeepAsTyped = "Keep as typed";
+
+// Picking a match: the show at `index` takes its name and its ids, the show
+// list file is written and the schedule fetched on a worker thread (`pump`
+// as above); a show still at season 0 episode 0 is offered the first regular
+// episode that has not aired. Returns the show's index after re-sorting, or
+// -1 when there is no show at `index`.
+int LinkShowToHit(int index, const TvSearchHit &hit, const std::function<void()> &pump);
+
+// The editor's schedule line for the show at `index`: "S03E05 airs Tue
+// 2026-10-06 21:00", "no date yet", "show ended", "schedule unknown
+// (offline)"; empty for an unlinked show.
+std::string ShowScheduleText(int index);
+
+// Tests: replaces the search and the schedule fetch (nullptr: TVmaze's).
+void SetFindFunctionsForTesting(std::vector<TvSearchHit> (*search)(const std::string &, std::string *),
+                                bool (*fetch)(int32_t, std::string *));

@@ -8,8 +8,14 @@
 #include <ctime>
 #include <string>
 
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QTimer>
+
 #include "EditItems.h"
 #include "dialog_fixture.h"
+#include "find_fakes.h"
 
 namespace {
 
@@ -238,6 +244,62 @@ TEST_F(ShowEditorTest, EnterSavesChangesAndEscapeCloses) {
     EXPECT_EQ(ShowCount(), 4);
     QTest::keyClick(Edit(w, 1008), Qt::Key_Escape);
     EXPECT_FALSE(w.isVisible());
+}
+
+}  // namespace
+
+namespace {
+
+// Waits for the Find pick list to be up, then runs `choose` on it.
+void WhenPickListShows(std::function<void(QDialog *)> choose) {
+    QTimer::singleShot(10, [choose] {
+        auto *pick = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!pick || pick->objectName() != QStringLiteral("FindShow")) {
+            WhenPickListShows(choose);
+            return;
+        }
+        choose(pick);
+    });
+}
+
+TEST_F(ShowEditorTest, FindLinksThePickedShowAndKeepAsTypedChangesNothing) {
+    SetFindFunctionsForTesting(&FakeFindSearch, &FakeFindFetch);
+    ForgetCachedSchedules();
+    AddNewShow();  // "New Item", season 0 episode 0
+    EditItems w;
+    EXPECT_EQ(Control<QLabel>(&w, 1031)->text(), QString()) << "an unlinked show has no schedule line";
+
+    // Keep as typed: nothing changes.
+    Edit(w, 1014)->setText(QStringLiteral("silicon \"valley\" & #1"));
+    QStringList listed;
+    WhenPickListShows([&listed](QDialog *pick) {
+        auto *list = pick->findChild<QListWidget *>(QStringLiteral("matches"));
+        for (int i = 0; i < list->count(); ++i)
+            listed << list->item(i)->text();
+        pick->findChild<QPushButton *>(QStringLiteral("keep"))->click();
+    });
+    Click(w, 1030);
+    EXPECT_EQ(FindFakeAskedName(), "silicon \"valley\" & #1");
+    EXPECT_EQ(listed, (QStringList{QStringLiteral("Silicon Valley (2014), HBO (US), running"),
+                                   QStringLiteral("Silicon Valley Rebels, ended")}));
+    EXPECT_FALSE(GetShowLink(GetShow(0)).Linked());
+    EXPECT_STREQ(GetShow(0)->ShowName, "New Item");
+
+    // Picking the best match: name, link and the next episode offered; the
+    // link survives saving and loading.
+    WhenPickListShows([](QDialog *pick) { pick->findChild<QPushButton *>(QStringLiteral("link"))->click(); });
+    Click(w, 1030);
+    EXPECT_EQ(Edit(w, 1014)->text(), QStringLiteral("Silicon Valley"));
+    EXPECT_EQ(Edit(w, 1019)->text(), QStringLiteral("1"));
+    EXPECT_EQ(Edit(w, 1020)->text(), QStringLiteral("2"));
+    EXPECT_EQ(Control<QLabel>(&w, 1031)->text().toStdString(), FakeFindStatus());
+    EXPECT_EQ(0u, Control<QLabel>(&w, 1031)->text().toStdString().find("S01E02 airs "));
+    ClearShows();
+    ASSERT_TRUE(LoadShows());
+    ASSERT_EQ(ShowCount(), 1);
+    EXPECT_EQ(GetShowLink(GetShow(0)).tvmazeId, 143);
+    EXPECT_EQ(GetShowLink(GetShow(0)).imdbId, "tt2575988");
+    SetFindFunctionsForTesting(nullptr, nullptr);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstddef>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -18,6 +20,7 @@
 #include "checkstate.h"
 #include "clock.h"
 #include "host_fixture.h"
+#include "hostapi.h"
 #include "loader.h"
 #include "settings.h"
 #include "showlist.h"
@@ -323,6 +326,63 @@ TEST_F(Tvmaze, StopScanEndsALookupThatHangs) {
     abortCheck = false;
 }
 
+TEST_F(Tvmaze, PluginsGetTheIdsAkasAndAirTimeThroughTheAppendedEntry) {
+    const QLN_HOST_API *api = GetHostApi();
+    EXPECT_TRUE(QLN_HostHasEntry(api, offsetof(QLN_HOST_API, GetShowInfo)));
+    EXPECT_FALSE(QLN_HostHasEntry(api, offsetof(QLN_HOST_API, Reserved20))) << "an empty place is no entry";
+    ASSERT_EQ(api->GetShowInfo, &HostGetShowInfo);
+
+    const int64_t airs = tvNow + 3 * 86400;
+    json episodes = json::array({Episode(2, 4, airs)});
+    SetShow(143, ShowDoc(143, "Silicon Valley", "Running", episodes),
+            json::array({{{"name", "Кремниевая долина"}}, {{"name", "SV & Co #1"}}}));
+    ASSERT_TRUE(TvmazeFetchSchedule(143));
+    Show *show = NewShow();
+    std::snprintf(show->ShowName, sizeof show->ShowName, "Silicon Valley");
+    AddShow(show);
+    ShowLink link;
+    link.tvmazeId = 143;
+    link.tvrageId = 33759;
+    link.airOffset = -90;
+    SetShowLink(show, link);
+
+    QLN_SHOW_INFO info;
+    std::memset(&info, 0x5a, sizeof info);
+    info.Size = sizeof info;
+    ASSERT_TRUE(api->GetShowInfo(show, 2, 4, &info));
+    EXPECT_EQ(sizeof info, info.Size);
+    EXPECT_EQ(143, info.TvmazeId);
+    EXPECT_EQ(277165, info.TvdbId);  // from the schedule when the file has none
+    EXPECT_EQ(33759, info.TvrageId);
+    EXPECT_STREQ("tt2575988", info.ImdbId);
+    EXPECT_EQ(2014, info.PremiereYear);
+    EXPECT_STREQ("US", info.Country);
+    EXPECT_EQ(0, info.Reserved);
+    EXPECT_EQ(airs - 90 * 60, info.AirTime);
+    EXPECT_STREQ("Кремниевая долина\nSV & Co #1\n", info.Aliases);
+    // A copy of the record is found by its name; an unknown episode has no time.
+    Show copy = *show;
+    ASSERT_TRUE(api->GetShowInfo(&copy, 9, 9, &info));
+    EXPECT_EQ(0, info.AirTime);
+
+    // An older plugin's smaller record is not written past its Size.
+    unsigned char small[40];
+    std::memset(small, 0x77, sizeof small);
+    uint32_t size = 32;
+    std::memcpy(small, &size, sizeof size);
+    ASSERT_TRUE(api->GetShowInfo(show, 2, 4, reinterpret_cast<QLN_SHOW_INFO *>(small)));
+    EXPECT_EQ(0x77, small[32]);
+    // An unlinked show: false, the record zeroed.
+    Show *plain = NewShow();
+    std::snprintf(plain->ShowName, sizeof plain->ShowName, "Plain");
+    AddShow(plain);
+    std::memset(&info, 0x5a, sizeof info);
+    info.Size = sizeof info;
+    EXPECT_FALSE(api->GetShowInfo(plain, 1, 1, &info));
+    EXPECT_EQ(0, info.TvmazeId);
+    EXPECT_EQ('\0', info.Aliases[0]);
+}
+
 // Linked shows in a pass, with a scripted indexer.
 class TvmazePass : public Tvmaze {
 protected:
@@ -453,6 +513,15 @@ TEST_F(TvmazePass, RefreshRules) {
     before = Requests().size();
     TvmazeWorkOnce();
     EXPECT_EQ(before, Requests().size());
+    // A failed fetch is not tried again within the hour, whoever asks.
+    RequestScheduleFetch(10);
+    tvNow += 1800;
+    TvmazeWorkOnce();
+    EXPECT_EQ(before, Requests().size());
+    RequestScheduleFetch(10);
+    tvNow += 1800;
+    TvmazeWorkOnce();
+    EXPECT_EQ(before + 1, Requests().size());
 }
 
 }  // namespace

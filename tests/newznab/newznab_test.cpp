@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <memory>
@@ -46,7 +47,18 @@ bool FakeSearchPass(const Show *, int, int, QLN_SEARCH_PASS *pass) {
     pass->Size = size;
     return (gPass.Flags & QLN_PASS_FIRST_DAY) != 0;
 }
+// The ids the host gives for a linked show; TvmazeId 0: the host knows none.
+QLN_SHOW_INFO gShowInfo{};
+bool gHostGivesIds = false;
+bool GiveShowInfo(const Show *, int, int, QLN_SHOW_INFO *info) {
+    uint32_t size = info->Size;
+    std::memcpy(info, &gShowInfo, size < sizeof gShowInfo ? size : sizeof gShowInfo);
+    info->Size = size;
+    return gShowInfo.TvmazeId != 0;
+}
 QLN_PLUGIN *Probe(int n) {
+    if (gHostGivesIds && n == QLN_HOST_ENTRY_PROBE - 21)
+        return &gMarker;
     if (gPassEntry && n == QLN_HOST_ENTRY_PROBE - 22)
         return &gMarker;
     return gHostTakesMagnets && n == QLN_HOST_ENTRY_PROBE - 19 ? &gMarker : nullptr;
@@ -61,6 +73,8 @@ protected:
         gMagnets.clear();
         gSleeps.clear();
         gHostTakesMagnets = true;
+        gHostGivesIds = false;
+        gShowInfo = QLN_SHOW_INFO{};
         gPassEntry = false;
         gPass = QLN_SEARCH_PASS{};
         Setup("");
@@ -84,6 +98,7 @@ protected:
         api = *host->Api();
         api.HandleMagnet = RecordMagnet;
         api.GetLoadedPlugin = Probe;
+        api.GetShowInfo = GiveShowInfo;
         api.SleepSeconds = RecordSleep;
         api.GetSearchPass = FakeSearchPass;
         plugin = library.getPlugin(0);
@@ -167,6 +182,66 @@ TEST_F(Newznab, TvSearchBySeasonAndEpisodeWithCapsAskedOncePerRun) {
     EXPECT_EQ(server.CountApi("caps"), 2u) << "asked again after a restart";
     // Every request after the first one of a search waited its turn.
     EXPECT_THAT(gSleeps, Contains(1u));
+}
+
+TEST_F(Newznab, LinkedShowIsAskedByItsIdsBeforeItsName) {
+    gHostGivesIds = true;
+    gShowInfo.TvmazeId = 169;
+    gShowInfo.TvdbId = 81189;
+    std::snprintf(gShowInfo.ImdbId, sizeof gShowInfo.ImdbId, "tt0903747");
+    const std::string start = "/api?t=tvsearch&apikey=" + kKey + "&cat=5030,5040&extended=1";
+    const std::string text = start + "&q=Alpha%20Show&season=1&ep=2";
+    // Every listed id the show has, in one request without q; the name
+    // follows only when that found nothing.
+    server.OnApi("caps", {200, CapsXml("<tv-search available=\"yes\" "
+                                       "supportedParams=\"q,rid,tvdbid,tvmazeid,imdbid,season,ep\"/>")});
+    server.OnApi("tvsearch", {200, ResultsXml({})});
+    EXPECT_FALSE(Search("Alpha Show", 1, 2));
+    EXPECT_THAT(server.Targets(), ElementsAre("/api?t=caps&apikey=" + kKey,
+                                              start + "&tvdbid=81189&tvmazeid=169&imdbid=0903747&season=1&ep=2",
+                                              text));
+    server.OnApi("tvsearch", {200, ResultsXml({ResultItemXml("Alpha.Show.S01E02.720p", Url("/get/a.nzb"))})});
+    server.OnPath("/get/a.nzb", {200, kNzb});
+    size_t before = server.Targets().size();
+    EXPECT_TRUE(Search("Alpha Show", 1, 2));
+    EXPECT_EQ(server.CountApi("tvsearch"), 3u) << "found by ids: no word search";
+    EXPECT_EQ(server.Targets()[before], start + "&tvdbid=81189&tvmazeid=169&imdbid=0903747&season=1&ep=2");
+
+    // Without supportedParams: one id, rid, as Newznab's default; a show
+    // without a TVRage id is asked by name as before.
+    Restart();
+    server.OnApi("caps", {200, CapsXml("<tv-search available=\"yes\"/>")});
+    server.OnApi("tvsearch", {200, ResultsXml({})});
+    before = server.Targets().size();
+    EXPECT_FALSE(Search("Alpha Show", 1, 2));
+    gShowInfo.TvrageId = 18164;
+    EXPECT_FALSE(Search("Alpha Show", 1, 2));
+    std::vector<std::string> targets = server.Targets();
+    EXPECT_THAT(std::vector<std::string>(targets.begin() + static_cast<long>(before), targets.end()),
+                ElementsAre("/api?t=caps&apikey=" + kKey, text, start + "&rid=18164&season=1&ep=2", text));
+
+    // An older host (no entry) or an unlinked show: today's request only.
+    gHostGivesIds = false;
+    before = server.Targets().size();
+    EXPECT_FALSE(Search("Alpha Show", 1, 2));
+    gHostGivesIds = true;
+    gShowInfo.TvmazeId = 0;
+    EXPECT_FALSE(Search("Alpha Show", 1, 2));
+    targets = server.Targets();
+    EXPECT_THAT(std::vector<std::string>(targets.begin() + static_cast<long>(before), targets.end()),
+                ElementsAre(text, text));
+}
+
+TEST_F(Newznab, IdSearchLeavesTheWordsOutWhenTheBudgetHasNoRoom) {
+    Setup("dailyapi=2\r\n");
+    gHostGivesIds = true;
+    gShowInfo.TvmazeId = 169;  // not in these caps: only the TheTVDB id is sent
+    gShowInfo.TvdbId = 81189;
+    ServeTv({});
+    EXPECT_FALSE(Search("Alpha Show", 1, 2));
+    EXPECT_THAT(server.Targets(), ElementsAre("/api?t=caps&apikey=" + kKey,
+                                              "/api?t=tvsearch&apikey=" + kKey +
+                                                  "&cat=5030,5040&extended=1&tvdbid=81189&season=1&ep=2"));
 }
 
 TEST_F(Newznab, CapsDecideBetweenTvSearchAndWordSearch) {

@@ -2,6 +2,8 @@
 #include <string>
 
 #include "dialog_driver.h"
+#include "find_fakes.h"
+#include "dialogtemplate.h"
 #include "showlist.h"
 #include "win32dialogs.h"
 
@@ -133,6 +135,53 @@ TEST_F(Win32ShowEditorTest, RenameResortsUnsavedEditsAreLostDeleteAsksFirst) {
     EXPECT_EQ(GetShow(1)->Episode, 2);
     // The deletion reaches the file with its next write only.
     EXPECT_NE(sandbox.Read("shows.conf").find("Bravo"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Win32ShowEditorTest, FindLinksThePickedShowAndKeepAsTypedChangesNothing) {
+    SetFindFunctionsForTesting(&FakeFindSearch, &FakeFindFetch);
+    ForgetCachedSchedules();
+    AddNewShow();
+    bool keep = true;
+    std::vector<std::wstring> listed;
+    auto steps = [&](HWND d) {
+        if (Text(d) == L"Find Show") {
+            HWND list = GetDlgItem(d, 1040);
+            const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+            for (int i = 0; i < count; ++i) {
+                wchar_t text[256] = {};
+                SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+                listed.push_back(text);
+            }
+            EXPECT_EQ(Text(d, IDCANCEL), L"Keep as typed");
+            Press(d, keep ? IDCANCEL : IDOK);
+            return;
+        }
+        EXPECT_EQ(Text(d, 1031), L"") << "an unlinked show has no schedule line";
+        SetText(d, 1014, L"silicon \"valley\" & #1");
+        Press(d, 1030);
+        EXPECT_EQ(Text(d, 1014), L"silicon \"valley\" & #1");
+        keep = false;
+        Press(d, 1030);
+        EXPECT_EQ(Text(d, 1014), L"Silicon Valley");
+        EXPECT_EQ(Text(d, 1019), L"1");
+        EXPECT_EQ(Text(d, 1020), L"2");
+        EXPECT_EQ(Narrow(Text(d, 1031)), FakeFindStatus());
+        PostMessageW(d, WM_CLOSE, 0, 0);
+    };
+    Run(steps);
+    EXPECT_EQ(FindFakeAskedName(), "silicon \"valley\" & #1");
+    ASSERT_EQ(listed.size(), 4u);
+    EXPECT_EQ(listed[0], L"Silicon Valley (2014), HBO (US), running");
+    EXPECT_EQ(listed[1], L"Silicon Valley Rebels, ended");
+    ClearShows();
+    ASSERT_TRUE(LoadShows());
+    ASSERT_EQ(ShowCount(), 1);
+    EXPECT_EQ(GetShowLink(GetShow(0)).tvmazeId, 143);
+    SetFindFunctionsForTesting(nullptr, nullptr);
 }
 
 }  // namespace

@@ -27,7 +27,10 @@ enum : WORD {
     kSkip = 1016,
     kCatchup = 1024,
     kPause = 1025,
+    kFind = 1030,
+    kSchedule = 1031,
     kSave = IDOK,
+    kMatches = 1040,  // the pick list's list box
 };
 
 int Selected(HWND dialog) {
@@ -64,10 +67,111 @@ void ShowSelected(HWND dialog) {
     Check(dialog, kHdOnly, fields.hdOnly);
     Check(dialog, kCatchup, fields.catchup);
     Check(dialog, kPause, fields.pause);
+    SetDlgItemTextW(dialog, kSchedule, Widen(ShowScheduleText(Selected(dialog))).c_str());
+}
+
+// ---- Find -----------------------------------------------------------------------
+
+struct PickState {
+    const FindResult *found;
+    int picked = -1;
+};
+
+INT_PTR CALLBACK PickProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG: {
+        KeepDialogState(dialog, reinterpret_cast<void *>(lParam));
+        auto *state = reinterpret_cast<PickState *>(lParam);
+        for (const TvSearchHit &hit : state->found->hits) {
+            const std::wstring text = Widen(FindHitText(hit));
+            SendDlgItemMessageW(dialog, kMatches, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        }
+        SendDlgItemMessageW(dialog, kMatches, LB_SETCURSEL, 0, 0);
+        EnableWindow(GetDlgItem(dialog, IDOK), !state->found->hits.empty());
+        AnnounceDialog(dialog);
+        return TRUE;
+    }
+    case kDialogShownMessage:
+        RunShownHook(dialog);
+        return TRUE;
+    case WM_CLOSE:
+        EndDialog(dialog, 0);
+        return TRUE;
+    case WM_COMMAND: {
+        auto *state = DialogState<PickState>(dialog);
+        const bool chosen = LOWORD(wParam) == IDOK ||
+                            (LOWORD(wParam) == kMatches && HIWORD(wParam) == LBN_DBLCLK);
+        if (chosen && state && !state->found->hits.empty()) {
+            state->picked = static_cast<int>(SendDlgItemMessageW(dialog, kMatches, LB_GETCURSEL, 0, 0));
+            EndDialog(dialog, 1);
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog, 0);
+            return TRUE;
+        }
+        return FALSE;
+    }
+    }
+    return FALSE;
+}
+
+// The pick list: the matches best first; Link takes the selected one, "Keep
+// as typed" (or the close box) none. The chosen match's index, or -1.
+int PickMatch(HWND owner, const FindResult &found) {
+    std::wstring heading = found.hits.empty()
+                               ? (found.error.empty() ? L"TVmaze knows no show of that name."
+                                                      : L"TVmaze could not be asked: " + Widen(found.error))
+                               : L"Show information from TVmaze.com:";
+    DialogTemplate t(DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 260, 140,
+                     L"Find Show");
+    t.Add(ControlClass::Static, SS_LEFT, kNoId, heading.c_str(), 7, 7, 246, 8);
+    t.Add(L"LISTBOX", LBS_NOTIFY | WS_VSCROLL | WS_BORDER | WS_TABSTOP, kMatches, L"", 7, 18, 246, 96);
+    t.Add(ControlClass::Button, BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, L"Link", 125, 119, 50, 14);
+    const std::wstring keep = Widen(kKeepAsTyped);
+    t.Add(ControlClass::Button, BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL, keep.c_str(), 179, 119, 74, 14);
+    PickState state{&found};
+    RunDialogTemplate(t, owner, PickProc, &state);
+    return state.picked;
+}
+
+// Keeps the window system's messages moving while TVmaze is asked.
+void PumpMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+void Find(HWND dialog) {
+    const int index = Selected(dialog);
+    if (!GetShow(index))
+        return;
+    const std::string typed = Narrow(ControlText(dialog, kName));
+    if (typed.empty())
+        return;
+    // The dialog takes no input while TVmaze is asked.
+    EnableWindow(dialog, FALSE);
+    SetDlgItemTextW(dialog, kSchedule, L"Asking TVmaze...");
+    const FindResult found = FindShowOnTvmaze(typed, &PumpMessages);
+    EnableWindow(dialog, TRUE);
+    const int picked = PickMatch(dialog, found);
+    if (picked < 0 || static_cast<size_t>(picked) >= found.hits.size()) {
+        SetDlgItemTextW(dialog, kSchedule, Widen(ShowScheduleText(index)).c_str());
+        return;
+    }
+    EnableWindow(dialog, FALSE);
+    SetDlgItemTextW(dialog, kSchedule, L"Asking TVmaze...");
+    const int now = LinkShowToHit(index, found.hits[static_cast<size_t>(picked)], &PumpMessages);
+    EnableWindow(dialog, TRUE);
+    FillList(dialog);
+    SendDlgItemMessageW(dialog, kShows, CB_SETCURSEL, static_cast<WPARAM>(now), 0);
+    ShowSelected(dialog);
 }
 
 void ClearFields(HWND dialog) {
-    for (int id : {kName, kKeywords, kSeason, kEpisode})
+    for (int id : {kName, kKeywords, kSeason, kEpisode, kSchedule})
         SetDlgItemTextW(dialog, id, L"");
     for (int id : {kHdOnly, kSkip, kCatchup, kPause})
         Check(dialog, id, false);
@@ -151,6 +255,9 @@ INT_PTR CALLBACK ShowEditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         case kSave:  // also Enter
             SaveChanges(dialog);
             return TRUE;
+        case kFind:
+            Find(dialog);
+            return TRUE;
         case IDCANCEL:  // Escape, as the close box
             EndDialog(dialog, 0);
             return TRUE;
@@ -166,14 +273,15 @@ void RunShowEditor(HWND owner) {
     const ControlClass button = ControlClass::Button, edit = ControlClass::Edit,
                        label = ControlClass::Static;
     DialogTemplate t(DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU,
-                     WS_EX_TOOLWINDOW, 316, 126, L"Edit Shows");
+                     WS_EX_TOOLWINDOW, 316, 136, L"Edit Shows");
     t.Add(ControlClass::ComboBox, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, kShows, L"", 61, 7,
           143, 119);
     t.Add(button, BS_PUSHBUTTON | WS_TABSTOP, kAddNew, L"Add New", 207, 7, 40, 14);
     t.Add(button, BS_PUSHBUTTON | WS_TABSTOP, kDelete, L"Del. Sel.", 247, 7, 40, 14);
     t.Add(button, BS_GROUPBOX, kNoId, L"Show Settings", 7, 20, 302, 89);
     t.Add(label, SS_RIGHT, kNoId, L"Show Name:", 10, 32, 63, 8);
-    t.Add(edit, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, kName, L"", 75, 30, 227, 12);
+    t.Add(edit, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, kName, L"", 75, 30, 185, 12);
+    t.Add(button, BS_PUSHBUTTON | WS_TABSTOP, kFind, L"Find", 262, 29, 40, 14);
     t.Add(label, SS_RIGHT, kNoId, L"Extra Keywords:", 9, 46, 63, 8);
     t.Add(edit, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, kKeywords, L"", 75, 44, 227, 12);
     t.Add(button, BS_GROUPBOX, kShowGroup, L"TV Show Settings", 14, 57, 288, 49);
@@ -189,5 +297,6 @@ void RunShowEditor(HWND owner) {
     t.Add(button, BS_AUTOCHECKBOX | WS_TABSTOP, kPause, L"Pause (ie. between seasons)", 130, 95,
           168, 10);
     t.Add(button, BS_PUSHBUTTON | WS_TABSTOP, kSave, L"Save Changes", 123, 110, 68, 14);
+    t.Add(label, SS_LEFT | SS_NOPREFIX, kSchedule, L"", 7, 126, 302, 8);
     RunDialogTemplate(t, owner, ShowEditorProc, nullptr);
 }
