@@ -65,7 +65,20 @@ Row gRows[kIndexerRows];
 IndexerState gState[kIndexerRows];
 std::string gStatePath;
 
-int64_t Now() { return static_cast<int64_t>(std::time(nullptr)); }
+// The host's clock where the host tells it (so that budgets and pauses
+// follow the clock the host runs its passes on), else the system's.
+int64_t Now() {
+    const QLN_HOST_API *host = FrameHost();
+    if (QLN_HostHasEntry(host, offsetof(QLN_HOST_API, GetSearchPass)) && host->GetSearchPass) {
+        QLN_SEARCH_PASS pass;
+        std::memset(&pass, 0, sizeof pass);
+        pass.Size = sizeof pass;
+        host->GetSearchPass(nullptr, 0, 0, &pass);
+        if (pass.Now > 0)
+            return pass.Now;
+    }
+    return static_cast<int64_t>(std::time(nullptr));
+}
 
 std::string TimeText(int64_t time) {
     std::time_t t = static_cast<std::time_t>(time);

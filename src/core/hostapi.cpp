@@ -215,7 +215,17 @@ const QLN_HOST_API *GetHostApi() { return &hostTable; }
 const QLN_CURL_API *GetHostCurlApi() { return &curlTable; }
 const QLN_MEM_API *GetHostMemApi() { return &memTable; }
 
+namespace {
+void (*sleepForTesting)(unsigned) = nullptr;
+}
+
+void SetHostSleepForTesting(void (*sleep)(unsigned)) { sleepForTesting = sleep; }
+
 void HostSleepSeconds(unsigned seconds) {
+    if (sleepForTesting) {
+        sleepForTesting(seconds);
+        return;
+    }
     // Whole seconds, each in short slices, so that a shutdown or Stop Scan is
     // seen at once.
     for (unsigned s = 0; s < seconds; ++s) {

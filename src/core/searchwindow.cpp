@@ -28,6 +28,7 @@ std::map<EpisodeKey, EpisodeState> g_states;
 int64_t g_passNumber = 0;
 bool g_searching = false;
 PassSearch g_current;
+bool g_feedSearches = true;
 
 }  // namespace
 
@@ -120,6 +121,11 @@ void NextPassNumber() {
     g_passNumber += 1;
 }
 
+void SetFeedSearchesForTesting(bool on) {
+    std::lock_guard<std::mutex> hold(g_lock);
+    g_feedSearches = on;
+}
+
 bool HostGetSearchPass(const Show *show, int season, int episode, QLN_SEARCH_PASS *pass) {
     if (!pass)
         return false;
@@ -132,7 +138,7 @@ bool HostGetSearchPass(const Show *show, int season, int episode, QLN_SEARCH_PAS
     {
         std::lock_guard<std::mutex> hold(g_lock);
         info.Pass = g_passNumber;
-        firstDay = g_searching && g_current.firstDay && show && g_current.show == show &&
+        firstDay = g_feedSearches && g_searching && g_current.firstDay && show && g_current.show == show &&
                    g_current.season == season && g_current.episode == episode;
         if (firstDay) {
             info.Flags = QLN_PASS_FIRST_DAY;

@@ -75,5 +75,8 @@ void BeginPassSearch(const PassSearch &search);
 void EndPassSearch();
 // Starts a new pass number (each check pass has its own).
 void NextPassNumber();
+// Benchmarks: false makes the entry never tell a first day, so plugins
+// search each such episode on its own at every pass.
+void SetFeedSearchesForTesting(bool on);
 // The host entry: fills `pass` up to its Size.
 bool HostGetSearchPass(const Show *show, int season, int episode, QLN_SEARCH_PASS *pass);
