@@ -46,6 +46,7 @@ void FeedCoverage::Take(const std::vector<int64_t> &dates) {
         Lose();
         return;
     }
+    lastOldest = oldest;
     bool continuous = coveredSince != 0 && oldest <= newest;
     if (!continuous)
         coveredSince = oldest;

@@ -18,6 +18,8 @@ struct FeedCoverage {
     int64_t coveredSince = 0;
     // The newest date of the last answer.
     int64_t newest = 0;
+    // The oldest date of the last answer; 0 when it had none.
+    int64_t lastOldest = 0;
 
     // Takes the item dates of a new answer (0 for an item without one; any
     // order). The coverage runs on when the answer reaches back to the last

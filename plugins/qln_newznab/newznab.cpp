@@ -591,8 +591,10 @@ std::string EpisodeKey(const Show *show, int season, int episode) {
 }
 
 // An episode in its first day: looked for in the pass's feed; true in
-// `searchToo` only when no feed read so far could have shown it (its window
-// began before what the feeds cover, and no search of its own covers it).
+// `searchToo` only when no answer read for it could have shown it: the first
+// time, when this answer does not reach back to its window's start; later,
+// when the answers read since its last own search (or since this answer
+// reached back to its window) have a gap.
 Pick LookInFeed(Row &row, const Show *show, int season, int episode, const FirstDay &day, bool &searchToo) {
     ReadFeed(row, day.pass);
     searchToo = false;
@@ -601,7 +603,16 @@ Pick LookInFeed(Row &row, const Show *show, int season, int episode, const First
         if (pick != Pick::None)
             return pick;
     }
-    auto searched = row.searchedUpTo.find(EpisodeKey(show, season, episode));
+    const std::string key = EpisodeKey(show, season, episode);
+    auto searched = row.searchedUpTo.find(key);
+    if (searched == row.searchedUpTo.end()) {
+        // Earlier answers were not read for this episode (the show awaited
+        // another one then): only this answer counts.
+        searchToo = !(row.feedOk && row.coverage.lastOldest != 0 && row.coverage.lastOldest <= day.windowStart);
+        if (!searchToo)
+            row.searchedUpTo[key] = day.windowStart;
+        return Pick::None;
+    }
     int64_t since = day.windowStart;
     if (searched != row.searchedUpTo.end() && searched->second > since)
         since = searched->second;
