@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -98,6 +99,25 @@ void LogEntryFailure(const char *plugin, const char *entry, const char *reason) 
 ShowNames NamesOfShow(const Show *show) {
     ShowNames names;
     names.names.push_back(BoundedText(show->ShowName, sizeof show->ShowName));
+    // A show linked to TVmaze is also accepted under its akas, and a title
+    // naming another year or country than the show's own is refused.
+    const QLN_HOST_API *host = FrameHost();
+    if (QLN_HostHasEntry(host, offsetof(QLN_HOST_API, GetShowInfo)) && host->GetShowInfo) {
+        QLN_SHOW_INFO info;
+        std::memset(&info, 0, sizeof info);
+        info.Size = sizeof info;
+        if (host->GetShowInfo(show, 0, 0, &info)) {
+            info.Aliases[sizeof info.Aliases - 1] = '\0';
+            info.Country[sizeof info.Country - 1] = '\0';
+            std::string aliases = info.Aliases;
+            size_t start = 0;
+            for (size_t end; (end = aliases.find('\n', start)) != std::string::npos; start = end + 1)
+                if (end > start)
+                    names.names.push_back(aliases.substr(start, end - start));
+            names.year = info.PremiereYear > 0 ? info.PremiereYear : 0;
+            names.country = info.Country;
+        }
+    }
     return names;
 }
 

@@ -668,8 +668,11 @@ std::string IdParameters(const Row &row, const Show *show, int season, int episo
 enum class Asked { Delivered, NothingFound, Stop };
 
 // One search request and the delivery of its first fitting unseen release.
-// `day` set: the episode is in its first day, and an answer covers it.
-Asked AskAndDeliver(Row &row, const std::string &url, const Show *show, int season, int episode,
+// `byIds`: the indexer already chose the show by its ids, so a title needs
+// only to hold the episode (it may use a name the host does not know);
+// otherwise it must name the show as well. `day` set: the episode is in its
+// first day, and an answer covers it.
+Asked AskAndDeliver(Row &row, const std::string &url, const Show *show, int season, int episode, bool byIds,
                     const FirstDay *day) {
     const QLN_HOST_API *host = FrameHost();
     Exchange exchange;
@@ -689,9 +692,10 @@ Asked AskAndDeliver(Row &row, const std::string &url, const Show *show, int seas
         NoteOwnSearch(row, show, season, episode, *day);
     bool fitting = false;
     for (const ResultItem &item : items) {
-        // The indexer's search also lists other shows and other episodes:
-        // only a title naming the show and the episode is taken.
-        if (!IsWantedRelease(item.title.c_str(), show, season, episode))
+        // The indexer's word search also lists other shows and other
+        // episodes: only a title naming the show and the episode is taken.
+        if (byIds ? !HoldsEpisode(item.title.c_str(), season, episode)
+                  : !IsWantedRelease(item.title.c_str(), show, season, episode))
             continue;
         if (host->IsSeen(item.title.c_str()))
             continue;
@@ -737,7 +741,7 @@ bool SearchRow(Row &row, const Show *show, int season, int episode) {
     std::string ids = IdParameters(row, show, season, episode);
     if (!ids.empty()) {
         std::string url = QueryStart(row, "tvsearch") + "&cat=" + category + "&extended=1" + ids + episodeParams;
-        Asked asked = AskAndDeliver(row, url, show, season, episode, firstDay ? &day : nullptr);
+        Asked asked = AskAndDeliver(row, url, show, season, episode, true, firstDay ? &day : nullptr);
         if (asked != Asked::NothingFound)
             return asked == Asked::Delivered;
         if (host->IsShuttingDown() || !MayRequest(row, Budget::Api))
@@ -758,7 +762,7 @@ bool SearchRow(Row &row, const Show *show, int season, int episode) {
         return false;
     if (row.tvSearch)
         url += episodeParams;
-    return AskAndDeliver(row, url, show, season, episode, firstDay ? &day : nullptr) == Asked::Delivered;
+    return AskAndDeliver(row, url, show, season, episode, false, firstDay ? &day : nullptr) == Asked::Delivered;
 }
 
 // The Configure dialog's Test: the capabilities of the indexer as the

@@ -150,12 +150,14 @@ bool SearchLinked(Show *show, const ShowLink &link, const TvSchedule &schedule, 
     if (!delivered)
         return false;
     changed = true;
+    // A release of several episodes (S03E09E10) moves past all of them.
     const int last = LastEpisodeDelivered(found.season, found.number);
     int next = NextEpisodeIndex(schedule, found.season, last);
     if (next >= 0) {
         AwaitListed(show, schedule, next);
     } else {
         // Awaited past the list: the next listing (or the end) decides.
+        show->Season = found.season;
         show->Episode = last < INT_MAX ? last + 1 : last;
         PauseIfEnded(show, schedule);
     }

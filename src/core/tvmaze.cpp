@@ -114,6 +114,10 @@ constexpr int64_t kRetryFailedAfter = 3600;
 std::mutex g_requestMutex;
 std::chrono::steady_clock::time_point g_lastRequest{};
 std::atomic<bool> g_noSpacing{false};
+// The worker starts with the first piece of work once the host allowed it,
+// so a program without linked shows runs no extra thread.
+std::atomic<bool> g_workerAllowed{false};
+std::atomic<bool> g_workerRunning{false};
 // 1 answering, 0 not answering, -1 not yet asked.
 std::atomic<int> g_answering{-1};
 
@@ -257,7 +261,22 @@ void WorkerMain(ThreadRecord *record) {
         for (int slice = 0; slice < 20 && !shuttingDown.load(); ++slice)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    g_workerRunning = false;
     record->end(record);
+}
+
+void WakeWorker() {
+    if (!g_workerAllowed.load() || shuttingDown.load())
+        return;
+    bool expected = false;
+    if (!g_workerRunning.compare_exchange_strong(expected, true))
+        return;
+    if (!StartThread("TVmaze Thread", &WorkerMain, nullptr)) {
+        g_workerRunning = false;
+        g_workerAllowed = false;  // said once; cached schedules still serve
+        Log("Error: could not start the TVmaze Thread! Schedules will not be updated until Quillon "
+            "is restarted.");
+    }
 }
 
 }  // namespace
@@ -742,15 +761,21 @@ bool HostGetShowInfo(const Show *show, int season, int episode, QLN_SHOW_INFO *i
 void RequestScheduleFetch(int32_t id) {
     if (id <= 0)
         return;
-    std::lock_guard<std::mutex> hold(g_workMutex);
-    g_pending.insert(id);
+    {
+        std::lock_guard<std::mutex> hold(g_workMutex);
+        g_pending.insert(id);
+    }
+    WakeWorker();
 }
 
 void NoteLinkedShow(int32_t id) {
     if (id <= 0)
         return;
-    std::lock_guard<std::mutex> hold(g_workMutex);
-    g_linked.insert(id);
+    {
+        std::lock_guard<std::mutex> hold(g_workMutex);
+        g_linked.insert(id);
+    }
+    WakeWorker();
 }
 
 void TvmazeWorkOnce() {
@@ -810,15 +835,19 @@ void TvmazeWorkOnce() {
     }
 }
 
-bool StartTvmazeThread() {
-    if (StartThread("TVmaze Thread", &WorkerMain, nullptr))
-        return true;
-    Log("Error: could not start the TVmaze Thread! Schedules will not be updated until Quillon is "
-        "restarted.");
-    return false;
+void StartTvmazeThread() {
+    g_workerAllowed = true;
+    bool work;
+    {
+        std::lock_guard<std::mutex> hold(g_workMutex);
+        work = !g_pending.empty() || !g_linked.empty();
+    }
+    if (work)
+        WakeWorker();
 }
 
 void ResetTvmazeForTesting(bool noSpacing) {
+    g_workerAllowed = false;
     g_noSpacing = noSpacing;
     g_answering = -1;
     ForgetCachedSchedules();

@@ -127,9 +127,10 @@ bool HostGetShowInfo(const Show *show, int season, int episode, QLN_SHOW_INFO *i
 void RequestScheduleFetch(int32_t id);
 // Notes a linked show for the daily look at TVmaze's update list.
 void NoteLinkedShow(int32_t id);
-// Starts the "TVmaze Thread"; it ends with the program. False when the
-// system cannot start it (the Log says so; cached schedules still serve).
-bool StartTvmazeThread();
+// Allows the "TVmaze Thread": it starts with the first fetch or linked show
+// and ends with the program. When the system cannot start it the Log says
+// so once; cached schedules still serve.
+void StartTvmazeThread();
 // One round of the worker's work, on the caller's thread: the daily update
 // list when due, then every requested fetch. Tests.
 void TvmazeWorkOnce();

@@ -83,6 +83,7 @@ TEST(ReleaseTitle, ReadsEveryForm) {
         {"Show.Name.720p.x264", "", 0, ""},
         {"Show.2019.1080p", "", 0, ""},
         {"Show 1280x720", "", 0, ""},
+        {"Show 1920x1080", "", 0, ""},
         {"\"show.part01.rar\" yEnc", "", 0, ""},
         {"", "", 0, ""},
     };

@@ -111,7 +111,7 @@ public:
     }
 
     // 3x07; seasons over 99 only as years (2010x15), so that a picture
-    // size such as 1280x720 is never taken for one.
+    // size such as 1280x720 is not taken for one.
     bool Crossed(size_t i, Tag &tag) const {
         if (!Boundary(i))
             return false;
@@ -122,8 +122,10 @@ public:
             return false;
         if (tag.season > 99 && (tag.season < 1900 || tag.season > 2099))
             return false;
+        // A year season has episodes of up to three digits: 1920x1080 is a
+        // picture size too.
         int episode;
-        if (!Number(at + 1, 1, 4, episode, tag.end))
+        if (!Number(at + 1, 1, tag.season > 99 ? 3 : 4, episode, tag.end))
             return false;
         if (IsLetter(At(tag.end)) && Lower(At(tag.end)) != 'x')
             return false;
