@@ -2,7 +2,8 @@
 // template with the marker "%search%" that RunTemplateSearch fills with the
 // show's search term; the answer's items are tried in order until one file
 // has been delivered. Items whose title names an episode are tried only when
-// it is the wanted episode of the wanted show. The library offers one plugin, for NZBIndex.
+// it is the wanted episode of the wanted show. The library offers one
+// plugin, for NZBIndex.
 #include "frame.h"
 #include "rss.h"
 

@@ -389,10 +389,11 @@ TEST_F(Faults, HostileAnswersAreRefusedWithALine) {
                       RssItem("Link.Show.S01E01.c", A + "/to-file"),
                       RssItem("Link.Show.S01E01.d", "ftp://127.0.0.1/x.nzb")})));
     server.On("/to-file", RedirectTo("file:///etc/passwd"));
-    // Titles with path parts, format directives and control characters.
+    // Titles with path parts, format directives and control characters (the
+    // one to fetch names the show and the episode first, as the plugin wants).
     server.On(services.Generic(shows[3], 1, 1),
               Ok(Rss({RssItem("../../outside/%s%n%x/..&#1;&#9;&#13;&#10;Name Show", "file:///nothing"),
-                      RssItem("%s%s%s%n Name Show S01E01 /etc/passwd", A + "/n/name.nzb")})));
+                      RssItem("Name Show S01E01 %s%s%s%n /etc/passwd", A + "/n/name.nzb")})));
     server.On("/n/name.nzb", Ok(kNzb));
     // Newzbin in browser mode: only web links go to the browser.
     server.On(services.Newzbin(shows[4], 1, 1),
@@ -449,7 +450,7 @@ TEST_F(Faults, HostileAnswersAreRefusedWithALine) {
     std::string seen = ReadAll(home.Data("seen.conf"));
     EXPECT_EQ(LinesWith(seen, "=").size(), 10u) << seen;
     EXPECT_TRUE(std::regex_match(seen, std::regex("([^\n=]*=[0-9]+\r\n)*"))) << seen;
-    EXPECT_NE(seen.find("%s%s%s%n Name Show S01E01 /etc/passwd="), std::string::npos) << seen;
+    EXPECT_NE(seen.find("Name Show S01E01 %s%s%s%n /etc/passwd="), std::string::npos) << seen;
     EXPECT_NE(seen.find("Utf Show 1x01 \xff\xfe\xc3(="), std::string::npos);
     Program again(home, QUILLON_HEADLESS, once);
     EXPECT_EQ(again.Wait(120), 0) << again.Err();

@@ -181,7 +181,7 @@ TEST(ReleaseTitle, CorpusMeasure) {
     if (rows.empty())
         GTEST_SKIP() << "corpus not found at " << path << " (../shared is absent); nothing measured";
 
-    int single = 0, singleRight = 0, multi = 0, multiRight = 0, multiLast = 0;
+    int single = 0, singleRight = 0, multi = 0, multiRight = 0, multiLast = 0, rightTaken = 0;
     int otherEpisode = 0, otherEpisodeRefused = 0, otherShow = 0, otherShowRefused = 0;
     int longer = 0, longerRefused = 0;
     std::set<std::string> names;
@@ -200,6 +200,7 @@ TEST(ReleaseTitle, CorpusMeasure) {
         (isMulti ? multiRight : singleRight) += right;
         if (!right)
             std::printf("  not read right [%s]: %s\n", row.kind.c_str(), row.title.c_str());
+        rightTaken += IsReleaseOf(row.title.c_str(), show, row.season, row.episodes.front());
         if (isMulti)
             multiLast += IsReleaseOf(row.title.c_str(), show, row.season, row.episodes.back());
         // Another episode: the ones next to the release's own, and one more
@@ -265,6 +266,7 @@ TEST(ReleaseTitle, CorpusMeasure) {
                 Percent(singleRight, single).c_str());
     std::printf("| multi-episode titles read right (name part, season, every episode) | %s |\n",
                 Percent(multiRight, multi).c_str());
+    std::printf("| right show and episode taken | %s |\n", Percent(rightTaken, single + multi).c_str());
     std::printf("| last episode of a multi-episode release taken | %s |\n", Percent(multiLast, multi).c_str());
     std::printf("| another show's release with the same tag refused | %s |\n",
                 Percent(otherShowRefused, otherShow).c_str());
