@@ -260,6 +260,21 @@ TEST_F(WindowPasses, LinkedShowsWaitForTheirWindowAndThePluginLearnsTheFirstDay)
     EXPECT_FALSE(gSeenFirstDay[1]);  // the unlinked show: nothing to tell
 }
 
+// A date without a time counts from the start of that day where the show
+// airs: the zone its timed episodes show (here UTC-5), else UTC.
+TEST_F(WindowPasses, DateWithoutTimeStartsAtMidnightInTheShowsZone) {
+    json timed = {{"season", 1}, {"number", 1}, {"airdate", "2027-01-04"}, {"airtime", "21:00"},
+                  {"airstamp", "2027-01-05T02:00:00+00:00"}};
+    json dateOnly = {{"season", 1}, {"number", 2}, {"airdate", "2027-01-11"}, {"airtime", ""}, {"airstamp", nullptr}};
+    CacheSchedule(12, json::array({timed, dateOnly}));
+    CacheSchedule(13, json::array({dateOnly}));
+    auto zoned = CachedSchedule(12), plain = CachedSchedule(13);
+    ASSERT_TRUE(zoned && plain);
+    ASSERT_TRUE(zoned->episodes[1].hasAirstamp);
+    EXPECT_EQ(DaysFromCivil(2027, 1, 11) * kDay + 5 * kHour, zoned->episodes[1].airstamp);
+    EXPECT_EQ(DaysFromCivil(2027, 1, 11) * kDay, plain->episodes[0].airstamp);
+}
+
 TEST_F(WindowPasses, SearchPassRecordIsNeverWrittenPastItsSize) {
     unsigned char bytes[sizeof(QLN_SEARCH_PASS) + 8];
     std::memset(bytes, 0xAB, sizeof bytes);
