@@ -83,6 +83,22 @@ typedef struct QLN_SHOW_INFO {
     char Aliases[1024];     /*  56: the show's other names, each followed by '\n'; whole names only */
 } QLN_SHOW_INFO;
 
+/*
+ * QLN_SEARCH_PASS: the check pass a Search call belongs to, 32 bytes on every
+ * target. The caller sets Size to sizeof(QLN_SEARCH_PASS) as it was built;
+ * the host never writes past Size.
+ */
+typedef struct QLN_SEARCH_PASS {
+    uint32_t Size;          /*  0: sizeof the caller's record */
+    uint32_t Flags;         /*  4: QLN_PASS_FIRST_DAY */
+    int64_t Pass;           /*  8: the pass's number, from 1; a new pass has a new number; 0 outside one */
+    int64_t WindowStart;    /* 16: when the episode could first be released, s since 1970 UTC; 0 unknown */
+    int64_t Now;            /* 24: the host's clock, s since 1970 UTC */
+} QLN_SEARCH_PASS;
+/* The episode's window opened less than a day ago: look for it in the
+ * indexer's newest releases, asked once per pass, before searching it. */
+#define QLN_PASS_FIRST_DAY 1u
+
 /* One plugin's descriptor: static data inside the plugin library. */
 typedef struct QLN_PLUGIN {
     uint8_t version;     /* 0: QLN_INTERFACE_VERSION; the host compares this byte only */
@@ -167,6 +183,11 @@ typedef struct QLN_HOST_API {
      * show is linked to TVmaze, false (the record zeroed up to Size, Size
      * kept) when the host knows nothing more than the Show record. */
     bool (*GetShowInfo)(const Show *show, int season, int episode, QLN_SHOW_INFO *info);
+    /* 88: fills `pass` (its Size set by the caller) for the Search call of
+     * `show` (the record Search was given) for `season`/`episode` that runs
+     * now. Pass and Now are always filled; true, with Flags and WindowStart,
+     * when the episode is in the first day of its window. */
+    bool (*GetSearchPass)(const Show *show, int season, int episode, QLN_SEARCH_PASS *pass);
 } QLN_HOST_API;
 
 /*
@@ -180,7 +201,7 @@ typedef struct QLN_HOST_API {
  */
 #define QLN_HOST_ENTRY_PROBE (-0x51000000)
 /* Number of entries this header's QLN_HOST_API holds. */
-#define QLN_HOST_ENTRY_COUNT 22
+#define QLN_HOST_ENTRY_COUNT 23
 /* Number of entries every host has had from the start. */
 #define QLN_HOST_FIRST_ENTRIES 19
 
@@ -234,6 +255,10 @@ QLN_STATIC_ASSERT(offsetof(QLN_SHOW_INFO, Country) == 36, "QLN_SHOW_INFO.Country
 QLN_STATIC_ASSERT(offsetof(QLN_SHOW_INFO, AirTime) == 48, "QLN_SHOW_INFO.AirTime");
 QLN_STATIC_ASSERT(offsetof(QLN_SHOW_INFO, Aliases) == 56, "QLN_SHOW_INFO.Aliases");
 QLN_STATIC_ASSERT(sizeof(QLN_SHOW_INFO) == 1080, "QLN_SHOW_INFO is 1080 bytes");
+QLN_STATIC_ASSERT(offsetof(QLN_SEARCH_PASS, Pass) == 8, "QLN_SEARCH_PASS.Pass");
+QLN_STATIC_ASSERT(offsetof(QLN_SEARCH_PASS, WindowStart) == 16, "QLN_SEARCH_PASS.WindowStart");
+QLN_STATIC_ASSERT(offsetof(QLN_SEARCH_PASS, Now) == 24, "QLN_SEARCH_PASS.Now");
+QLN_STATIC_ASSERT(sizeof(QLN_SEARCH_PASS) == 32, "QLN_SEARCH_PASS is 32 bytes");
 
 #if UINTPTR_MAX == 0xFFFFFFFFu
 /* 32-bit target */
@@ -256,7 +281,8 @@ QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, Mem) == 72, "QLN_HOST_API.Mem");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, HandleMagnet) == 76, "QLN_HOST_API.HandleMagnet");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, UnmarkSeen) == 80, "QLN_HOST_API.UnmarkSeen");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, GetShowInfo) == 84, "QLN_HOST_API.GetShowInfo");
-QLN_STATIC_ASSERT(sizeof(QLN_HOST_API) == 88, "QLN_HOST_API is 22 entries");
+QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, GetSearchPass) == 88, "QLN_HOST_API.GetSearchPass");
+QLN_STATIC_ASSERT(sizeof(QLN_HOST_API) == 92, "QLN_HOST_API is 23 entries");
 QLN_STATIC_ASSERT(sizeof(QLN_CURL_API) == 36, "QLN_CURL_API is 9 entries");
 QLN_STATIC_ASSERT(sizeof(QLN_MEM_API) == 20, "QLN_MEM_API is 5 entries");
 #elif UINTPTR_MAX == 0xFFFFFFFFFFFFFFFFu
@@ -280,7 +306,8 @@ QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, Mem) == 144, "QLN_HOST_API.Mem");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, HandleMagnet) == 152, "QLN_HOST_API.HandleMagnet");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, UnmarkSeen) == 160, "QLN_HOST_API.UnmarkSeen");
 QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, GetShowInfo) == 168, "QLN_HOST_API.GetShowInfo");
-QLN_STATIC_ASSERT(sizeof(QLN_HOST_API) == 176, "QLN_HOST_API is 22 entries");
+QLN_STATIC_ASSERT(offsetof(QLN_HOST_API, GetSearchPass) == 176, "QLN_HOST_API.GetSearchPass");
+QLN_STATIC_ASSERT(sizeof(QLN_HOST_API) == 184, "QLN_HOST_API is 23 entries");
 QLN_STATIC_ASSERT(sizeof(QLN_CURL_API) == 72, "QLN_CURL_API is 9 entries");
 QLN_STATIC_ASSERT(sizeof(QLN_MEM_API) == 40, "QLN_MEM_API is 5 entries");
 #endif

@@ -1,4 +1,5 @@
 #include "answer.h"
+#include "feed.h"
 
 #include <vorlo/text.h>
 
@@ -242,6 +243,9 @@ bool ReadItems(const TiXmlDocument &document, std::vector<ResultItem> &items) {
             result.link = Trimmed(url);
         else if (link && link->GetText())
             result.link = Trimmed(link->GetText());
+        const TiXmlElement *published = item->FirstChildElement("pubDate");
+        if (published && published->GetText())
+            ParseRssDate(published->GetText(), result.published);
         for (const TiXmlElement *child = item->FirstChildElement(); child;
              child = child->NextSiblingElement()) {
             if (!IsAttrElement(child->Value()))

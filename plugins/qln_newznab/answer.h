@@ -64,6 +64,7 @@ struct ResultItem {
     std::string link;    // enclosure url, else link text
     std::string magnet;  // the magneturl attribute
     long seeders = -1;   // -1 when not given
+    int64_t published = 0;  // pubDate, s since 1970; 0 when not given
 };
 // The items of an <rss><channel>; false when the document is not RSS.
 bool ReadItems(const TiXmlDocument &document, std::vector<ResultItem> &items);

@@ -8,6 +8,7 @@
 // keeps each indexer inside its daily request and download budgets.
 #include "answer.h"
 #include "config.h"
+#include "feed.h"
 #include "fetch.h"
 #include "frame.h"
 #include "settings.h"
@@ -22,6 +23,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -49,13 +51,34 @@ struct Row {
     bool requested = false;       // a request went out this run
     Clock::time_point lastRequest;
     std::string skipNote;         // the last "skipped" line written
+    // The newest releases, read once per check pass (feed.h).
+    int64_t feedPass = 0;         // the pass the answer below belongs to
+    bool feedOk = false;
+    std::vector<ResultItem> feedItems;
+    FeedCoverage coverage;
+    bool feedEmptyNoted = false;
+    // Episodes searched on their own: up to which listing time that covers.
+    std::map<std::string, int64_t> searchedUpTo;
 };
 
 Row gRows[kIndexerRows];
 IndexerState gState[kIndexerRows];
 std::string gStatePath;
 
-int64_t Now() { return static_cast<int64_t>(std::time(nullptr)); }
+// The host's clock where the host tells it (so that budgets and pauses
+// follow the clock the host runs its passes on), else the system's.
+int64_t Now() {
+    const QLN_HOST_API *host = FrameHost();
+    if (QLN_HostHasEntry(host, offsetof(QLN_HOST_API, GetSearchPass)) && host->GetSearchPass) {
+        QLN_SEARCH_PASS pass;
+        std::memset(&pass, 0, sizeof pass);
+        pass.Size = sizeof pass;
+        host->GetSearchPass(nullptr, 0, 0, &pass);
+        if (pass.Now > 0)
+            return pass.Now;
+    }
+    return static_cast<int64_t>(std::time(nullptr));
+}
 
 std::string TimeText(int64_t time) {
     std::time_t t = static_cast<std::time_t>(time);
@@ -466,6 +489,149 @@ Delivery Deliver(Row &row, const ResultItem &item) {
     return HandOverFile(row, item.title, exchange.body);
 }
 
+// ---- the newest releases, once per pass -----------------------------------------
+
+enum class Pick { Delivered, None, EndSearch };
+
+// Delivers the first fitting unseen release of `items` for the episode.
+Pick PickRelease(Row &row, const Show *show, int season, int episode, const std::vector<ResultItem> &items) {
+    const QLN_HOST_API *host = FrameHost();
+    for (const ResultItem &item : items) {
+        // The feed lists every show: only a title naming this one and the
+        // episode is taken, and for an HD-only show only an HD release.
+        if (!IsWantedRelease(item.title.c_str(), show, season, episode))
+            continue;
+        if (show->HD_Only && !FindNoCase(item.title.c_str(), "720p") && !FindNoCase(item.title.c_str(), "1080p") &&
+            !FindNoCase(item.title.c_str(), "2160p"))
+            continue;
+        if (host->IsSeen(item.title.c_str()))
+            continue;
+        if (row.settings.torrent && item.seeders >= 0 && item.seeders < row.settings.minseeders)
+            continue;
+        host->LogDownload("[%s] Found %s", Name(row), item.title.c_str());
+        Delivery delivery = Deliver(row, item);
+        if (delivery == Delivery::Delivered) {
+            host->MarkSeen(item.title.c_str());
+            return Pick::Delivered;
+        }
+        if (delivery == Delivery::EndSearch || host->IsShuttingDown())
+            return Pick::EndSearch;
+    }
+    return Pick::None;
+}
+
+struct FirstDay {
+    int64_t pass = 0, windowStart = 0, now = 0;
+};
+
+// True when the host says this Search call is for an episode in the first
+// day of its window (a host without the entry never says so).
+bool InFirstDay(const Show *show, int season, int episode, FirstDay &day) {
+    const QLN_HOST_API *host = FrameHost();
+    if (!QLN_HostHasEntry(host, offsetof(QLN_HOST_API, GetSearchPass)) || !host->GetSearchPass)
+        return false;
+    QLN_SEARCH_PASS pass;
+    std::memset(&pass, 0, sizeof pass);
+    pass.Size = sizeof pass;
+    if (!host->GetSearchPass(show, season, episode, &pass) || !(pass.Flags & QLN_PASS_FIRST_DAY) || pass.Pass <= 0)
+        return false;
+    day.pass = pass.Pass;
+    day.windowStart = pass.WindowStart;
+    day.now = pass.Now;
+    return true;
+}
+
+void ReadFeedAnswer(Row &row);
+
+// Asks the indexer for its newest TV releases, once in pass `pass`. A
+// failed answer leaves a gap in what the feeds covered.
+void ReadFeed(Row &row, int64_t pass) {
+    if (row.feedPass == pass)
+        return;
+    row.feedPass = pass;
+    row.feedOk = false;
+    row.feedItems.clear();
+    ReadFeedAnswer(row);
+    if (!row.feedOk)
+        row.coverage.Lose();
+}
+
+void ReadFeedAnswer(Row &row) {
+    if (!MayRequest(row, Budget::Api))
+        return;
+    std::string url = QueryStart(row, row.tvSearch ? "tvsearch" : "search");
+    url += "&cat=" + row.settings.categories + "&extended=1";
+    Exchange exchange;
+    if (!Fetch(row, url, Budget::Api, exchange))
+        return;
+    TiXmlDocument document;
+    if (JudgeAnswer(row, exchange, document, false) != Outcome::Ok)
+        return;
+    KeepRemoteLimits(row, document);
+    std::vector<ResultItem> items;
+    if (!ReadItems(document, items)) {
+        FrameHost()->Log("[%s] The newest releases answer is not a list of results", Name(row));
+        return;
+    }
+    std::vector<int64_t> dates;
+    dates.reserve(items.size());
+    for (const ResultItem &item : items)
+        dates.push_back(item.published);
+    row.coverage.Take(dates);
+    if (items.empty() != row.feedEmptyNoted) {
+        row.feedEmptyNoted = items.empty();
+        if (items.empty())
+            FrameHost()->Log("[%s] The indexer lists no newest releases; new episodes are searched one by one",
+                             Name(row));
+    }
+    row.feedItems.swap(items);
+    row.feedOk = true;
+}
+
+std::string EpisodeKey(const Show *show, int season, int episode) {
+    return BoundedText(show->ShowName, sizeof show->ShowName) + '\n' + std::to_string(season) + 'x' +
+           std::to_string(episode);
+}
+
+// An episode in its first day: looked for in the pass's feed; true in
+// `searchToo` only when no answer read for it could have shown it: the first
+// time, when this answer does not reach back to its window's start; later,
+// when the answers read since its last own search (or since this answer
+// reached back to its window) have a gap.
+Pick LookInFeed(Row &row, const Show *show, int season, int episode, const FirstDay &day, bool &searchToo) {
+    ReadFeed(row, day.pass);
+    searchToo = false;
+    if (row.feedOk) {
+        Pick pick = PickRelease(row, show, season, episode, row.feedItems);
+        if (pick != Pick::None)
+            return pick;
+    }
+    const std::string key = EpisodeKey(show, season, episode);
+    auto searched = row.searchedUpTo.find(key);
+    if (searched == row.searchedUpTo.end()) {
+        // Earlier answers were not read for this episode (the show awaited
+        // another one then): only this answer counts.
+        searchToo = !(row.feedOk && row.coverage.lastOldest != 0 && row.coverage.lastOldest <= day.windowStart);
+        if (!searchToo)
+            row.searchedUpTo[key] = day.windowStart;
+        return Pick::None;
+    }
+    int64_t since = day.windowStart;
+    if (searched != row.searchedUpTo.end() && searched->second > since)
+        since = searched->second;
+    searchToo = !row.coverage.Covers(since);
+    return Pick::None;
+}
+
+// A search of its own covers the episode up to the newest listing known.
+void NoteOwnSearch(Row &row, const Show *show, int season, int episode, const FirstDay &day) {
+    if (row.searchedUpTo.size() > 1000) {
+        for (auto it = row.searchedUpTo.begin(); it != row.searchedUpTo.end();)
+            it = day.now - it->second > 3 * 24 * 60 * 60 ? row.searchedUpTo.erase(it) : std::next(it);
+    }
+    row.searchedUpTo[EpisodeKey(show, season, episode)] = row.coverage.newest ? row.coverage.newest : day.now;
+}
+
 // ---- searching ----------------------------------------------------------------
 
 // The show's ids as tv-search parameters the indexer takes ("&tvdbid=81189"):
@@ -507,8 +673,10 @@ enum class Asked { Delivered, NothingFound, Stop };
 // One search request and the delivery of its first fitting unseen release.
 // `byIds`: the indexer already chose the show by its ids, so a title needs
 // only to hold the episode (it may use a name the host does not know);
-// otherwise it must name the show as well.
-Asked AskAndDeliver(Row &row, const std::string &url, const Show *show, int season, int episode, bool byIds) {
+// otherwise it must name the show as well. `day` set: the episode is in its
+// first day, and an answer covers it.
+Asked AskAndDeliver(Row &row, const std::string &url, const Show *show, int season, int episode, bool byIds,
+                    const FirstDay *day) {
     const QLN_HOST_API *host = FrameHost();
     Exchange exchange;
     if (!Fetch(row, url, Budget::Api, exchange))
@@ -523,6 +691,8 @@ Asked AskAndDeliver(Row &row, const std::string &url, const Show *show, int seas
         return Asked::Stop;
     }
     FreeReceived(exchange.body);
+    if (day)
+        NoteOwnSearch(row, show, season, episode, *day);
     bool fitting = false;
     for (const ResultItem &item : items) {
         // The indexer's word search also lists other shows and other
@@ -555,6 +725,14 @@ bool SearchRow(Row &row, const Show *show, int season, int episode) {
         return false;
     if (!LearnCapabilities(row) || !MayRequest(row, Budget::Api))
         return false;
+    FirstDay day;
+    const bool firstDay = InFirstDay(show, season, episode, day);
+    if (firstDay) {
+        bool searchToo = false;
+        Pick pick = LookInFeed(row, show, season, episode, day, searchToo);
+        if (pick != Pick::None || !searchToo || !MayRequest(row, Budget::Api))
+            return pick == Pick::Delivered;
+    }
 
     char longTag[32];
     std::snprintf(longTag, sizeof longTag, "S%02dE%02d", season, episode);
@@ -566,7 +744,7 @@ bool SearchRow(Row &row, const Show *show, int season, int episode) {
     std::string ids = IdParameters(row, show, season, episode);
     if (!ids.empty()) {
         std::string url = QueryStart(row, "tvsearch") + "&cat=" + category + "&extended=1" + ids + episodeParams;
-        Asked asked = AskAndDeliver(row, url, show, season, episode, true);
+        Asked asked = AskAndDeliver(row, url, show, season, episode, true, firstDay ? &day : nullptr);
         if (asked != Asked::NothingFound)
             return asked == Asked::Delivered;
         if (host->IsShuttingDown() || !MayRequest(row, Budget::Api))
@@ -587,7 +765,7 @@ bool SearchRow(Row &row, const Show *show, int season, int episode) {
         return false;
     if (row.tvSearch)
         url += episodeParams;
-    return AskAndDeliver(row, url, show, season, episode, false) == Asked::Delivered;
+    return AskAndDeliver(row, url, show, season, episode, false, firstDay ? &day : nullptr) == Asked::Delivered;
 }
 
 // The Configure dialog's Test: the capabilities of the indexer as the
@@ -655,6 +833,11 @@ void ApplySettings(Row &row, const IndexerSettings &settings) {
     row.stopped = false;
     row.stopReason.clear();
     row.skipNote.clear();
+    row.feedPass = 0;
+    row.feedOk = false;
+    row.feedItems.clear();
+    row.coverage.Lose();
+    row.searchedUpTo.clear();
 }
 
 int RowInit(int row, const QLN_HOST_API *host) {

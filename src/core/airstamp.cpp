@@ -27,7 +27,7 @@ unsigned DaysInMonth(int64_t year, unsigned month) {
 
 // The date part; `pos` ends after it.
 bool ParseDate(const std::string &text, size_t &pos, int64_t &days) {
-    unsigned year, month, day;
+    unsigned year = 0, month = 0, day = 0;
     if (!Digits(text, pos, 4, year) || pos >= text.size() || text[pos++] != '-' ||
         !Digits(text, pos, 2, month) || pos >= text.size() || text[pos++] != '-' ||
         !Digits(text, pos, 2, day))

@@ -13,6 +13,7 @@
 #include "clock.h"
 #include "frontend.h"
 #include "loader.h"
+#include "searchwindow.h"
 #include "log.h"
 #include "seenlist.h"
 #include "settings.h"
@@ -123,7 +124,8 @@ bool PauseIfEnded(Show *show, const TvSchedule &schedule) {
 // after it); on a find the next regular episode in airing order. No guessed
 // next-season request. `changed` is set when the show changed at all; true
 // on a find.
-bool SearchLinked(Show *show, const TvSchedule &schedule, bool &changed) {
+// The episode is asked for only when its window allows (searchwindow.h).
+bool SearchLinked(Show *show, const ShowLink &link, const TvSchedule &schedule, bool scanNow, bool &changed) {
     int index = AwaitedEpisodeIndex(schedule, show->Season, show->Episode);
     if (index < 0) {
         if (PauseIfEnded(show, schedule))
@@ -133,7 +135,22 @@ bool SearchLinked(Show *show, const TvSchedule &schedule, bool &changed) {
     if (AwaitListed(show, schedule, index))
         changed = true;
     const TvEpisode found = schedule.episodes[static_cast<size_t>(index)];
-    if (!SearchEpisode(show, found.season, found.number))
+    const int64_t now = HostNow();
+    SearchPlan plan = PlanSearch(show, link.tvmazeId, schedule, found, link.airOffset, scanNow, now,
+                                 CurrentWindowRules());
+    if (!plan.search)
+        return false;
+    PassSearch search;
+    search.show = show;
+    search.season = found.season;
+    search.episode = found.number;
+    search.firstDay = plan.phase == WindowPhase::FirstDay;
+    search.windowStart = plan.windowStart;
+    BeginPassSearch(search);
+    bool delivered = SearchEpisode(show, found.season, found.number);
+    EndPassSearch();
+    NoteSearched(link.tvmazeId, found.season, found.number, now);
+    if (!delivered)
         return false;
     changed = true;
     // A release of several episodes (S03E09E10) moves past all of them.
@@ -195,6 +212,9 @@ void RunCheck() {
     SetStatus(L"Checking for shows...");
     if (!abortCheck.load()) {
         bool changed = false;
+        // Scan Now searches every show whose episode can exist, back-off or not.
+        const bool scanNow = checkNow.load();
+        NextPassNumber();
         // No editor can change the list while `checking` is set.
         std::vector<Show *> &shows = ShowArray();
         for (size_t i = 0; i < shows.size(); ++i) {
@@ -216,7 +236,7 @@ void RunCheck() {
                 do {
                     if (!show->Catchup && !(HostNow() > show->NextSearch))
                         break;
-                    if (schedule ? !SearchLinked(show, *schedule, changed) : !SearchNext(show))
+                    if (schedule ? !SearchLinked(show, link, *schedule, scanNow, changed) : !SearchNext(show))
                         break;
                     changed = true;
                     if (show->Skip)

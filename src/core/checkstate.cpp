@@ -1,5 +1,7 @@
 #include "checkstate.h"
 
+#include "searchwindow.h"
+
 #include <string>
 #include <vector>
 
@@ -34,6 +36,7 @@ void ResetCheckState() {
     shuttingDown = false;
     lastCheckEnd = 0;
     savePending = false;
+    ForgetSearchWindows();
 }
 
 void SetHostArgs(int argc, char **argv) {

@@ -16,6 +16,7 @@
 #include "loader.h"
 #include "log.h"
 #include "plugapi.h"
+#include "searchwindow.h"
 #include "seenlist.h"
 #include "settings.h"
 #include "vorlo/memleak.h"
@@ -197,6 +198,7 @@ const QLN_HOST_API hostTable = {
     &HandleMagnet,
     &TableUnmarkSeen,
     &HostGetShowInfo,
+    &HostGetSearchPass,
 };
 
 }  // namespace
@@ -211,15 +213,21 @@ bool HostHasEntryAt(int index) {
     return entry != nullptr;
 }
 
-namespace {
-
-}  // namespace
-
 const QLN_HOST_API *GetHostApi() { return &hostTable; }
 const QLN_CURL_API *GetHostCurlApi() { return &curlTable; }
 const QLN_MEM_API *GetHostMemApi() { return &memTable; }
 
+namespace {
+void (*sleepForTesting)(unsigned) = nullptr;
+}
+
+void SetHostSleepForTesting(void (*sleep)(unsigned)) { sleepForTesting = sleep; }
+
 void HostSleepSeconds(unsigned seconds) {
+    if (sleepForTesting) {
+        sleepForTesting(seconds);
+        return;
+    }
     // Whole seconds, each in short slices, so that a shutdown or Stop Scan is
     // seen at once.
     for (unsigned s = 0; s < seconds; ++s) {

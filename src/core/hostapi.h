@@ -23,6 +23,8 @@ bool HostHasEntryAt(int index);
 
 // The table's entries that have no home in another module.
 void HostSleepSeconds(unsigned seconds);
+// Benchmarks on the injected clock: replaces the sleep (nullptr restores it).
+void SetHostSleepForTesting(void (*sleep)(unsigned seconds));
 void HostMakeFileName(char *name, const char *extension);
 bool HostIsShuttingDown();
 

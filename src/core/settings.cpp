@@ -66,6 +66,8 @@ void SetDefaultSettings() {
     g_settings.confirmExit = 1;
     g_settings.NZB_Exec = 1;
     g_settings.Torrent_Exec = 1;
+    g_settings.RetryHours = kDefaultRetryHours;
+    g_settings.DailyRetryAfterDays = kDefaultDailyRetryAfterDays;
 }
 
 void SetHostPaths(const char *dataFolder) {
@@ -147,6 +149,18 @@ bool LoadSettings(const char *path) {
     folder("NZB_Folder", g_settings.NZB_Folder);
     folder("Torrent_Folder", g_settings.Torrent_Folder);
     folder("TvmazeUrl", g_settings.TvmazeUrl);
+    auto bounded = [&](const char *key, int32_t &field, int32_t most, const char *unit) {
+        VR_VALUE *v = config.GetSectionValue(section, key);
+        if (!v)
+            return;
+        if (v->type == VR_INTEGER && v->value.integer >= 1 && v->value.integer <= most)
+            field = static_cast<int32_t>(v->value.integer);
+        else
+            Log("%s in %s must be a number of %s from 1 to %d; it stays %d.", key, file, unit,
+                static_cast<int>(most), static_cast<int>(field));
+    };
+    bounded("RetryHours", g_settings.RetryHours, kMaxRetryHours, "hours");
+    bounded("DailyRetryAfterDays", g_settings.DailyRetryAfterDays, kMaxDailyRetryAfterDays, "days");
     // An imported folder is used at once, so it is prepared as start-up
     // prepares the folders read from main.conf.
     if (path)
@@ -183,6 +197,11 @@ bool SaveSettings(const char *path) {
     text("NZB_Folder", g_settings.NZB_Folder);
     text("Torrent_Folder", g_settings.Torrent_Folder);
     text("TvmazeUrl", g_settings.TvmazeUrl);  // only when set: the default is not written
+    // The back-off steps only when changed from their defaults.
+    if (g_settings.RetryHours != kDefaultRetryHours)
+        integer("RetryHours", g_settings.RetryHours);
+    if (g_settings.DailyRetryAfterDays != kDefaultDailyRetryAfterDays)
+        integer("DailyRetryAfterDays", g_settings.DailyRetryAfterDays);
 
     if (!path)
         AutoBackup(g_paths.MainConf);

@@ -31,10 +31,14 @@ struct MainSettings {
     char NZB_Folder[1024];       // ends in '/' after start-up
     char Torrent_Folder[1024];
     char TvmazeUrl[1024];        // TVmaze's base address; empty: kDefaultTvmazeUrl
+    int32_t RetryHours;          // a linked show's episode after its first day: searched this often
+    int32_t DailyRetryAfterDays; // ... until this many days after its window, then daily
 };
 extern MainSettings g_settings;
 
 constexpr const char *kDefaultTvmazeUrl = "https://api.tvmaze.com";
+constexpr int32_t kDefaultRetryHours = 6, kMaxRetryHours = 7 * 24;
+constexpr int32_t kDefaultDailyRetryAfterDays = 14, kMaxDailyRetryAfterDays = 366;
 
 // Clears the record and sets the defaults (interval 900, confirm exit and both
 // "open" flags on, everything else off, folders empty).

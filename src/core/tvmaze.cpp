@@ -304,6 +304,36 @@ bool ParseTvSearch(const std::string &body, std::vector<TvSearchHit> &hits) {
     return true;
 }
 
+namespace {
+
+// An episode with an air date and no air time gets the start of that day
+// (as local time, `zone` applied later); one with all three teaches `zone`
+// (local minus UTC seconds).
+void AirDateOnly(const json &item, TvEpisode &episode, int64_t &zone, std::vector<size_t> &dateOnly,
+                 size_t index) {
+    int64_t day = 0;
+    if (!ParseAirDate(Text(item, "airdate"), day))
+        return;
+    std::string airtime = Text(item, "airtime");
+    if (airtime.empty()) {
+        episode.airstamp = day;
+        episode.hasAirstamp = true;
+        dateOnly.push_back(index);
+        return;
+    }
+    unsigned hour = 0, minute = 0;
+    char tail = 0;
+    if (episode.hasAirstamp && std::sscanf(airtime.c_str(), "%2u:%2u%c", &hour, &minute, &tail) == 2 &&
+        hour < 24 && minute < 60) {
+        int64_t local = day + hour * 3600 + minute * 60;
+        int64_t offset = local - episode.airstamp;
+        if (offset >= -14 * 3600 && offset <= 14 * 3600)
+            zone = offset;
+    }
+}
+
+}  // namespace
+
 bool ParseTvSchedule(const std::string &showBody, const std::string &akasBody, TvSchedule &out) {
     json show = Parse(showBody);
     if (!show.is_object())
@@ -319,6 +349,8 @@ bool ParseTvSchedule(const std::string &showBody, const std::string &akasBody, T
         if (list != embedded->end() && list->is_array())
             episodes = &*list;
     }
+    int64_t zone = 0;
+    std::vector<size_t> dateOnly;
     if (episodes) {
         for (const json &item : *episodes) {
             bool hasSeason = false, hasNumber = false;
@@ -334,9 +366,14 @@ bool ParseTvSchedule(const std::string &showBody, const std::string &akasBody, T
             episode.season = static_cast<int>(season);
             episode.number = static_cast<int>(number);
             episode.hasAirstamp = ParseAirStamp(Text(item, "airstamp"), episode.airstamp);
+            AirDateOnly(item, episode, zone, dateOnly, schedule.episodes.size());
             schedule.episodes.push_back(episode);
         }
     }
+    // A date without a time counts from the start of that day where the show
+    // airs: the zone offset its timed episodes show, else UTC.
+    for (size_t index : dateOnly)
+        schedule.episodes[index].airstamp -= zone;
     json akas = akasBody.empty() ? json::array() : Parse(akasBody);
     if (akas.is_array()) {
         for (const json &aka : akas) {

@@ -2,6 +2,7 @@
 // and Retry-After values, redirects, and the 24-hour budgets with the
 // indexer's own counts.
 #include "answer.h"
+#include "feed.h"
 #include "state.h"
 
 #include <gtest/gtest.h>
@@ -115,3 +116,32 @@ TEST(Budgets, StateSurvivesItsTextAndIgnoresJunk) {
 }
 
 } // namespace
+
+TEST(Feed, PubDatesWithZonesAndCoverageWithoutGaps) {
+    int64_t t = 0;
+    ASSERT_TRUE(ParseRssDate("Tue, 08 Dec 2026 17:00:00 +0000", t));
+    const int64_t base = t;
+    ASSERT_TRUE(ParseRssDate("Tue, 08 Dec 2026 12:00:00 -0500", t));
+    EXPECT_EQ(base, t);
+    ASSERT_TRUE(ParseRssDate("08 Dec 2026 18:30:00 +0130", t));
+    EXPECT_EQ(base, t);
+    ASSERT_TRUE(ParseRssDate("Tue, 08 Dec 2026 17:00:00 GMT", t));
+    EXPECT_EQ(base, t);
+    EXPECT_FALSE(ParseRssDate("yesterday", t));
+    EXPECT_FALSE(ParseRssDate(nullptr, t));
+
+    FeedCoverage c;
+    EXPECT_FALSE(c.Covers(0));
+    c.Take({300, 100, 0, 200});      // any order; undated items ignored
+    EXPECT_EQ(100, c.coveredSince);
+    EXPECT_EQ(300, c.newest);
+    EXPECT_TRUE(c.Covers(100));
+    EXPECT_FALSE(c.Covers(99));
+    c.Take({250, 400});              // reaches back to 300: no gap
+    EXPECT_EQ(100, c.coveredSince);
+    EXPECT_EQ(400, c.newest);
+    c.Take({500, 450});              // starts after 400: a gap
+    EXPECT_EQ(450, c.coveredSince);
+    c.Take({});                      // nothing dated proves nothing
+    EXPECT_FALSE(c.Covers(1000));
+}

@@ -12,7 +12,16 @@ using FakeAnswer = Reply;
 
 class FakeIndexer : public HttpServer {
 public:
-    // Answers API requests whose t= is `function` ("caps", "tvsearch", "search").
+    // A list request without words (the newest releases) takes the answer
+    // set for "<function>:feed" when there is one.
+    FakeIndexer() {
+        KeyFirst([](const httplib::Request &request) {
+            std::string function = request.get_param_value("t");
+            return function.empty() || request.has_param("q") ? std::string() : "?t=" + function + ":feed";
+        });
+    }
+    // Answers API requests whose t= is `function` ("caps", "tvsearch",
+    // "search"); "tvsearch:feed" answers those without q= (the newest releases).
     void OnApi(const std::string &function, const Reply &answer) { OnQuery("t", function, answer); }
     // Requests whose query has t=<function>.
     size_t CountApi(const std::string &function) const {

@@ -38,6 +38,15 @@ bool RecordMagnet(const char *uri, const char *title) {
     gMagnets.emplace_back(uri, title);
     return true;
 }
+// The host's GetSearchPass, as a test sets it.
+bool gPassEntry = false;
+QLN_SEARCH_PASS gPass{};
+bool FakeSearchPass(const Show *, int, int, QLN_SEARCH_PASS *pass) {
+    uint32_t size = pass->Size;
+    *pass = gPass;
+    pass->Size = size;
+    return (gPass.Flags & QLN_PASS_FIRST_DAY) != 0;
+}
 // The ids the host gives for a linked show; TvmazeId 0: the host knows none.
 QLN_SHOW_INFO gShowInfo{};
 bool gHostGivesIds = false;
@@ -49,6 +58,8 @@ bool GiveShowInfo(const Show *, int, int, QLN_SHOW_INFO *info) {
 }
 QLN_PLUGIN *Probe(int n) {
     if (gHostGivesIds && n == QLN_HOST_ENTRY_PROBE - 21)
+        return &gMarker;
+    if (gPassEntry && n == QLN_HOST_ENTRY_PROBE - 22)
         return &gMarker;
     return gHostTakesMagnets && n == QLN_HOST_ENTRY_PROBE - 19 ? &gMarker : nullptr;
 }
@@ -64,6 +75,8 @@ protected:
         gHostTakesMagnets = true;
         gHostGivesIds = false;
         gShowInfo = QLN_SHOW_INFO{};
+        gPassEntry = false;
+        gPass = QLN_SEARCH_PASS{};
         Setup("");
     }
     void TearDown() override {
@@ -87,6 +100,7 @@ protected:
         api.GetLoadedPlugin = Probe;
         api.GetShowInfo = GiveShowInfo;
         api.SleepSeconds = RecordSleep;
+        api.GetSearchPass = FakeSearchPass;
         plugin = library.getPlugin(0);
         ASSERT_EQ(plugin->Init(0, &api), 0);
     }
@@ -513,6 +527,141 @@ TEST_F(Newznab, TheKeyAppearsInNoListAndNoOtherFile) {
             continue;
         EXPECT_EQ(ReadFileBytes(entry.path().string()).find(kKey), std::string::npos) << entry.path();
     }
+}
+
+// ---- the newest releases, once per pass ---------------------------------------------
+
+// "Tue, 08 Dec 2026 17:00:00 +0000" for `utc` (a pubDate element).
+std::string PubDate(int64_t utc) {
+    std::time_t t = static_cast<std::time_t>(utc);
+    char text[64];
+    std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S +0000", std::gmtime(&t));
+    return std::string("<pubDate>") + text + "</pubDate>";
+}
+
+class NewznabFeed : public Newznab {
+protected:
+    void SetUp() override {
+        Newznab::SetUp();
+        gPassEntry = true;
+        now = static_cast<int64_t>(std::time(nullptr));
+        server.OnApi("caps", {200, CapsXml(kTvCaps)});
+        server.OnApi("tvsearch", {200, ResultsXml({})});
+    }
+    void Pass(int64_t number, int64_t windowStart, bool firstDay = true) {
+        gPass.Pass = number;
+        gPass.WindowStart = windowStart;
+        gPass.Now = now;
+        gPass.Flags = firstDay ? QLN_PASS_FIRST_DAY : 0;
+    }
+    // Newest-releases answer: one filler item per date, any order.
+    void Feed(const std::vector<int64_t> &dates, std::vector<std::string> items = {}) {
+        for (int64_t date : dates)
+            items.push_back(ResultItemXml("Filler.S01E01." + std::to_string(date), Url("/get/f.nzb"), PubDate(date)));
+        server.OnApi("tvsearch:feed", {200, ResultsXml(items)});
+    }
+    size_t Feeds() const { return Count(false); }
+    size_t OwnSearches() const { return Count(true); }
+    size_t Count(bool words) const {
+        size_t n = 0;
+        for (const std::string &target : server.Targets())
+            n += target.find("t=tvsearch") != std::string::npos && (target.find("&q=") != std::string::npos) == words;
+        return n;
+    }
+    int64_t now = 0;
+};
+
+TEST_F(NewznabFeed, EpisodesInTheirFirstDayShareOneFeedRequestPerPass) {
+    server.OnPath("/get/a.nzb", {200, kNzb});
+    Feed({now - 600, now - 7200},
+         {ResultItemXml("Alpha.Show.S01E02.720p.HDTV-GRP", Url("/get/a.nzb"), PubDate(now - 300)),
+          ResultItemXml("Alpha.Show.Reunion.S01E03.720p", Url("/get/a.nzb"), PubDate(now - 200))});
+    Pass(1, now - 3600);
+    EXPECT_TRUE(Search("Alpha Show", 1, 2));
+    EXPECT_FALSE(Search("Beta Show", 3, 4));
+    EXPECT_FALSE(Search("Alpha Show", 1, 3)) << "another show's title is never taken";
+    EXPECT_EQ(1u, Feeds());
+    EXPECT_EQ(0u, OwnSearches()) << "the feed reaches back before every window";
+    EXPECT_THAT(server.Targets(), Contains("/api?t=tvsearch&apikey=" + kKey + "&cat=5030,5040&extended=1"));
+    EXPECT_THAT(host->calls, Contains("MarkSeen Alpha.Show.S01E02.720p.HDTV-GRP"));
+
+    // The next pass asks again, once; an episode not in its first day is
+    // searched as before.
+    Feed({now - 60, now - 900});
+    Pass(2, now - 3600);
+    EXPECT_FALSE(Search("Beta Show", 3, 4));
+    EXPECT_EQ(2u, Feeds());
+    EXPECT_EQ(0u, OwnSearches());
+    // Looked for the first time, when this answer does not reach back to
+    // its window: the earlier answers were never read for it.
+    EXPECT_FALSE(Search("Gamma", 1, 1));
+    EXPECT_EQ(1u, OwnSearches());
+    Pass(2, now - 3 * 86400, false);
+    EXPECT_FALSE(Search("Beta Show", 3, 4));
+    EXPECT_EQ(2u, OwnSearches());
+}
+
+// Unordered answers, gaps, empty answers and failures: an episode is
+// searched on its own exactly when no feed read could have shown it.
+TEST_F(NewznabFeed, SearchesOnItsOwnOnlyWhatNoFeedCouldShow) {
+    const int64_t window = now - 3 * 3600;
+    Feed({now - 60, now - 600, now - 300});  // oldest after the window
+    Pass(1, window);
+    EXPECT_FALSE(Search("Alpha Show", 1, 2));
+    EXPECT_EQ(1u, OwnSearches());
+    Feed({now - 30, now - 120, now});        // reaches back to the last one
+    Pass(2, window);
+    EXPECT_FALSE(Search("Alpha Show", 1, 2));
+    EXPECT_EQ(1u, OwnSearches());
+    Feed({now + 7200, now + 3600});          // a gap since the last one
+    Pass(3, window);
+    EXPECT_FALSE(Search("Alpha Show", 1, 2));
+    EXPECT_EQ(2u, OwnSearches());
+
+    Feed({});
+    for (int64_t pass = 4; pass <= 5; ++pass) {
+        Pass(pass, window);
+        EXPECT_FALSE(Search("Alpha Show", 1, 2));
+    }
+    EXPECT_EQ(4u, OwnSearches());
+    EXPECT_EQ(1, std::count(host->log.begin(), host->log.end(),
+                            "[Fake] The indexer lists no newest releases; new episodes are searched one by one"));
+
+    // The feed fails: searched on its own. Searches fail too: logged, and
+    // the next pass tries again.
+    server.OnApi("tvsearch:feed", {500, "oops"});
+    server.OnApi("tvsearch", {500, "oops"});
+    Pass(6, window);
+    EXPECT_FALSE(Search("Alpha Show", 1, 2));
+    Feed({now + 1800});                      // half an hour on
+    Pass(7, window);
+    EXPECT_FALSE(Search("Alpha Show", 1, 2));
+    EXPECT_EQ(6u, OwnSearches());
+    EXPECT_EQ(7u, Feeds());
+
+    // 10,000 items in one answer are read whole.
+    std::vector<int64_t> many;
+    for (int i = 0; i < 10000; ++i)
+        many.push_back(now - 20000 + (i * 7919) % 10000);
+    server.OnPath("/get/z.nzb", {200, kNzb});
+    Feed(many, {ResultItemXml("Zeta.S02E05.1080p.WEB-GRP", Url("/get/z.nzb"), PubDate(now - 100))});
+    Pass(8, now - 3600);
+    EXPECT_TRUE(Search("Zeta", 2, 5));
+}
+
+TEST_F(NewznabFeed, TheDailyBudgetHoldsForFeedAndSearchesAlike) {
+    Setup("dailyapi=2\r\n");
+    Feed({now - 60});
+    Pass(1, now - 3 * 3600);
+    EXPECT_FALSE(Search("Alpha Show", 1, 2));   // caps + feed; its own search would be the third
+    Pass(2, now - 3 * 3600);
+    EXPECT_FALSE(Search("Alpha Show", 1, 2));
+    EXPECT_EQ(1u, Feeds());
+    EXPECT_EQ(0u, OwnSearches());
+    size_t lines = 0;
+    for (const std::string &line : host->log)
+        lines += line.find("[Fake] Daily request limit reached; skipped until") == 0;
+    EXPECT_EQ(1u, lines);
 }
 
 } // namespace

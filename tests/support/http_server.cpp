@@ -116,8 +116,15 @@ size_t HttpServer::RequestCount() const {
 }
 
 // Called with the lock held.
+void HttpServer::KeyFirst(std::function<std::string(const httplib::Request &)> key) {
+    std::lock_guard<std::mutex> hold(lock);
+    firstKey = std::move(key);
+}
+
 bool HttpServer::Pick(const httplib::Request &request, Reply *reply) {
     std::vector<std::string> keys;
+    if (firstKey)
+        keys.push_back(firstKey(request));
     if (request.method == "POST")
         keys.push_back(request.target + " " + request.body);
     keys.push_back(request.target);

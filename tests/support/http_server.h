@@ -87,6 +87,8 @@ public:
     void Get(const std::string &pattern, Handler handler) { AddRoute("GET", pattern, std::move(handler)); }
     void Post(const std::string &pattern, Handler handler) { AddRoute("POST", pattern, std::move(handler)); }
     HttpServer &Routes() { return *this; }
+    // A key of the suite's own, looked up before all others ("" for none).
+    void KeyFirst(std::function<std::string(const httplib::Request &)> key);
     void Start() {}  // the server listens from the start
 
     std::vector<RecordedRequest> Requests() const;
@@ -119,5 +121,6 @@ private:
     std::atomic<int> pending{0};
     std::map<std::string, std::deque<Reply>> answers;
     std::vector<Route> routes;
+    std::function<std::string(const httplib::Request &)> firstKey;
     std::vector<RecordedRequest> requests;
 };
