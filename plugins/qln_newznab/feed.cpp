@@ -2,33 +2,11 @@
 
 #include "answer.h"
 
-#include <cctype>
-#include <cstdio>
-#include <cstring>
 
 bool ParseRssDate(const char *text, int64_t &time) {
-    if (!text)
-        return false;
-    int64_t utc = 0;
-    if (!ParseHttpDate(text, utc))
-        return false;
-    // The zone follows the seconds: "+hhmm", "-hhmm", or a name (GMT, UT, Z,
-    // or one of the old US names, read as UTC like any other).
-    const char *colon = std::strrchr(text, ':');
-    const char *zone = colon ? colon + 1 : text;
-    while (std::isdigit(static_cast<unsigned char>(*zone)))
-        ++zone;
-    while (*zone == ' ')
-        ++zone;
-    if ((*zone == '+' || *zone == '-') && std::strlen(zone) >= 5) {
-        int hhmm = 0;
-        if (std::sscanf(zone + 1, "%4d", &hhmm) == 1 && hhmm / 100 <= 14 && hhmm % 100 < 60) {
-            int64_t offset = (hhmm / 100) * 3600 + (hhmm % 100) * 60;
-            utc += *zone == '+' ? -offset : offset;
-        }
-    }
-    time = utc;
-    return true;
+    // pubDate is a mail date: the reader of HTTP dates honours its zone
+    // ("+hhmm", "-hhmm"; a name such as GMT reads as UTC).
+    return text && ParseHttpDate(text, time);
 }
 
 void FeedCoverage::Take(const std::vector<int64_t> &dates) {
