@@ -24,7 +24,7 @@ void FrameSetHost(const QLN_HOST_API *host) { gHost = host; }
 const QLN_HOST_API *FrameHost() { return gHost; }
 
 void UnmarkFailedRelease(const char *release) {
-    if (release && QLN_HostHasEntry(gHost, offsetof(QLN_HOST_API, UnmarkSeen)))
+    if (release && QLN_HostHasEntry(gHost, offsetof(QLN_HOST_API, UnmarkSeen)) && gHost->UnmarkSeen)
         gHost->UnmarkSeen(release);
 }
 

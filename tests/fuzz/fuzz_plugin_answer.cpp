@@ -144,7 +144,9 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     g_host.LogDownload = &FakeLog;
     g_host.SetStatusText = [](const wchar_t *, int) {};
     g_host.GetPluginCount = [] { return 1; };
-    g_host.GetLoadedPlugin = [](int) { return g_plugin; };
+    // Slot 0 only: any other index, the probes for appended entries among
+    // them, is no plugin, as a real host answers.
+    g_host.GetLoadedPlugin = [](int n) { return n == 0 ? g_plugin : nullptr; };
     g_host.Curl = &kCurl;
     g_host.Mem = nullptr;
 
