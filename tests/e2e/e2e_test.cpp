@@ -312,13 +312,12 @@ TEST_F(EndToEnd, TwoRunsDeliverEachReleaseOnceAndKeepEveryFile) {
     EXPECT_THAT(Home::List(home.work), ElementsAre());
 }
 
-// Data, NZB and temporary folders below a folder whose name has spaces and
-// characters beyond ASCII: the paths travel as UTF-8 through the command
-// line, the environment, main.conf and the host's own calls (UTF-16 at the
-// system on Windows), and the file arrives where main.conf says.
-TEST(Paths, FoldersWithSpacesAndNonAsciiNamesWork) {
-    Home home("Dossier d'\xc3\xa9t\xc3\xa9 \xe2\x82\xac \xce\xa9");
-    IndexServer server;
+// One show, "Solo Show", whose 1x01 the generic plugin finds as an NZB at
+// /n/solo.nzb, written into the data folder with main.conf (both kinds of
+// file opened when `open` is 1, moved into their folders when 0) and
+// plugins.ini (the generic plugin alone unless `allPlugins`); main.conf's
+// text is returned.
+std::string ServeSoloShow(Home &home, IndexServer &server, int open, bool allPlugins) {
     Services services(server.Address());
     services.ServeDefaults(server);
     ShowEntry show{"Solo Show", "", 0, 0, 0, 1, 1, 0};
@@ -326,12 +325,24 @@ TEST(Paths, FoldersWithSpacesAndNonAsciiNamesWork) {
               Ok(Rss({RssItem("Solo.Show.S01E01", server.Address() + "/n/solo.nzb")})));
     server.On("/n/solo.nzb", Ok(kNzb));
     WriteAll(home.Data("shows.conf"), ShowsConfText({show}));
-    const std::string mainConf = MainConfText(1, 3600, 0, 0, home.nzb, home.torrents);
+    const std::string mainConf = MainConfText(1, 3600, open, open, home.nzb, home.torrents);
     WriteAll(home.Data("main.conf"), mainConf);
     PluginSetup setup;
     setup.address = server.Address();
-    setup.ezrss = setup.newzbin = setup.nzbmatrix = false;
+    if (!allPlugins)
+        setup.ezrss = setup.newzbin = setup.nzbmatrix = false;
     WriteAll(home.Data("plugins.ini"), PluginsIniText(setup));
+    return mainConf;
+}
+
+// Data, NZB and temporary folders below a folder whose name has spaces and
+// characters beyond ASCII: the paths travel as UTF-8 through the command
+// line, the environment, main.conf and the host's own calls (UTF-16 at the
+// system on Windows), and the file arrives where main.conf says.
+TEST(Paths, FoldersWithSpacesAndNonAsciiNamesWork) {
+    Home home("Dossier d'\xc3\xa9t\xc3\xa9 \xe2\x82\xac \xce\xa9");
+    IndexServer server;
+    const std::string mainConf = ServeSoloShow(home, server, 0, false);
 
     RunOptions once;
     once.args = {"--passes", "1"};
@@ -352,18 +363,7 @@ TEST(Paths, FoldersWithSpacesAndNonAsciiNamesWork) {
 TEST(Headless, AFileOpenedWithTheDefaultApplicationOutlivesTheProgram) {
     Home home;
     IndexServer server;
-    Services services(server.Address());
-    services.ServeDefaults(server);
-    ShowEntry show{"Solo Show", "", 0, 0, 0, 1, 1, 0};
-    server.On(services.Generic(show, 1, 1),
-              Ok(Rss({RssItem("Solo.Show.S01E01", server.Address() + "/n/solo.nzb")})));
-    server.On("/n/solo.nzb", Ok(kNzb));
-    WriteAll(home.Data("shows.conf"), ShowsConfText({show}));
-    WriteAll(home.Data("main.conf"), MainConfText(1, 3600, 1, 1, home.nzb, home.torrents));
-    PluginSetup setup;
-    setup.address = server.Address();
-    setup.ezrss = setup.newzbin = setup.nzbmatrix = false;
-    WriteAll(home.Data("plugins.ini"), PluginsIniText(setup));
+    ServeSoloShow(home, server, 1, false);
 
     RunOptions once;
     once.args = {"--passes", "1"};
@@ -400,17 +400,7 @@ TEST(Installed, TreeRunsFromAnyPrefix) {
         EXPECT_TRUE(Exists(prefix + "/" + file)) << file;
 
     IndexServer server;
-    Services services(server.Address());
-    services.ServeDefaults(server);
-    ShowEntry show{"Solo Show", "", 0, 0, 0, 1, 1, 0};
-    server.On(services.Generic(show, 1, 1),
-              Ok(Rss({RssItem("Solo.Show.S01E01", server.Address() + "/n/solo.nzb")})));
-    server.On("/n/solo.nzb", Ok(kNzb));
-    WriteAll(home.Data("shows.conf"), ShowsConfText({show}));
-    WriteAll(home.Data("main.conf"), MainConfText(1, 3600, 0, 0, home.nzb, home.torrents));
-    PluginSetup setup;
-    setup.address = server.Address();
-    WriteAll(home.Data("plugins.ini"), PluginsIniText(setup));
+    ServeSoloShow(home, server, 0, true);
 
     Program program(home, prefix + "/bin/quillon");
     ASSERT_TRUE(program.WaitForInstanceLock()) << program.Err();
